@@ -1,0 +1,35 @@
+# Front door: every target installs missing Debian packages, configures and builds with CMake.
+BUILD ?= build
+SANITIZE_BUILD ?= build-sanitize
+BENCH_BUILD ?= build-bench
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps build run test test-sanitize bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/app/velmar_stable_fluids
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMAR_SANITIZE=ON
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DVELMAR_BENCH=ON -DVELMAR_TESTS=OFF
+	cmake --build $(BENCH_BUILD) -j $(JOBS)
+	$(BENCH_BUILD)/bench/velmar_bench
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(BENCH_BUILD)

@@ -1,0 +1,26 @@
+#include "device_arithmetic.h"
+#include "edge_fill.h"
+#include "kernels.h"
+
+namespace {
+constexpr int kDiffusePasses = 20;
+}
+
+void gpuKernelDiffuse(int N, int b, float* x, float* x0, float rate, float dt, int* boundary) {
+  const float a = static_cast<float>(static_cast<double>(dt) * rate * N * N);
+  for (int pass = 0; pass < kDiffusePasses; ++pass) {
+    const ThreadCell c = threadCell(N);
+    if (isEdgeOrObstacleCell(N, c, boundary)) {
+      x[c.t] = 0.0f;
+    } else {
+      const float divisor = static_cast<float>(static_cast<double>(a) * 4.0 + 1.0);
+      const double neighbours = ((static_cast<double>(x[cellIndex(N, c.i - 1, c.j)]) +
+                                  x[cellIndex(N, c.i + 1, c.j)]) +
+                                 x[cellIndex(N, c.i, c.j - 1)]) +
+                                x[cellIndex(N, c.i, c.j + 1)];
+      const float numerator = static_cast<float>(x0[c.t] + a * neighbours);
+      x[c.t] = deviceDivide(numerator, divisor);
+    }
+    fillEdge(N, b, x, c);
+  }
+}

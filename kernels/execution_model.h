@@ -1,0 +1,38 @@
+// What every kernel shares: the fixed launch geometry, the mapping of a thread to its cell,
+// the cell classes and the block barrier.
+#pragma once
+
+#include "cuda_runtime.h"
+#include "thread_index.h"
+
+inline constexpr unsigned blocks_per_launch = 512;
+inline constexpr unsigned threads_per_block = 32;
+
+// Flat index of cell (i, j) on a grid with n interior cells per side.
+inline int cellIndex(int n, int i, int j) { return i + (n + 2) * j; }
+
+// The cell owned by the running thread: t = block * 32 + thread, i = t mod (n+2),
+// j = t div (n+2). The factor 32 is the kernels' own, not the launch's block size.
+struct ThreadCell {
+  int t;
+  int i;
+  int j;
+};
+
+inline ThreadCell threadCell(int n) {
+  const int t = static_cast<int>(gpuBlockIndex.x * 32u + gpuThreadIndex.x);
+  return {t, t % (n + 2), t / (n + 2)};
+}
+
+inline bool isEdgeCell(int n, const ThreadCell& c) {
+  return c.i == 0 || c.i == n + 1 || c.j == 0 || c.j == n + 1;
+}
+
+// An edge cell is never an obstacle, whatever its mask entry: the mask is read only for a
+// cell that passed the four edge tests.
+inline bool isEdgeOrObstacleCell(int n, const ThreadCell& c, const int* boundary) {
+  return isEdgeCell(n, c) || boundary[c.t] != 0;
+}
+
+// Waits until every thread of the block has arrived.
+inline void blockBarrier() { __cudaSynchronizeThreads(nullptr, nullptr); }

@@ -1,0 +1,26 @@
+#include "device_arithmetic.h"
+#include "edge_fill.h"
+#include "kernels.h"
+#include "obstacle_reflection.h"
+
+namespace {
+constexpr int kPressurePasses = 20;
+}
+
+void gpuKernelProjectStep2(int N, float* p, float* div, int* boundary) {
+  const ThreadCell c = threadCell(N);
+  for (int pass = 0; pass < kPressurePasses; ++pass) {
+    if (isEdgeOrObstacleCell(N, c, boundary)) {
+      p[c.t] = 0.0f;
+    } else {
+      const float sum = static_cast<float>(
+          static_cast<double>(div[c.t]) + p[cellIndex(N, c.i - 1, c.j)] +
+          p[cellIndex(N, c.i + 1, c.j)] + p[cellIndex(N, c.i, c.j - 1)] +
+          p[cellIndex(N, c.i, c.j + 1)]);
+      const float pval = deviceDivide(sum, 4.0f);
+      p[c.t] = pointsAtObstacle(pval, N, c, Axis::J, boundary) ? -pval : pval;
+    }
+    blockBarrier();
+    fillEdgeCopy(N, p, c);
+  }
+}

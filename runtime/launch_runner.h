@@ -1,0 +1,33 @@
+// Runs one launch on the host: every thread of every block, in the reference order.
+#pragma once
+
+#include "cuda_runtime.h"
+
+namespace runtime_detail {
+
+struct LaunchJob {
+  cudaEntryThunk entry;
+  const void* record;
+  dim3 gridSize;
+  dim3 blockSize;
+  dim3* threadIndex;
+  dim3* blockIndex;
+  dim3* blockSizeVariable;
+  dim3* gridSizeVariable;
+  int* warpSize;
+};
+
+// Blocks run one after another in increasing index (x fastest). Inside a block, threads
+// 0, 1, ... each run up to their next block barrier or their end, in turn, then all continue
+// the same way. Thread 0 runs on the caller's stack; the others need fibers only once thread
+// 0 reaches a barrier, so a kernel without a barrier runs as plain calls.
+//
+// Returns cudaErrorLaunchFailure, after running every thread, if the threads of some block
+// reached the barrier unequally often, and cudaErrorMemoryAllocation, before running any,
+// if fiber stacks could not be mapped.
+cudaError_t runLaunch(const LaunchJob& job);
+
+// True while a launch is running (its kernels are on the stack).
+bool launchInProgress();
+
+}  // namespace runtime_detail

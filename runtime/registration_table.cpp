@@ -1,0 +1,94 @@
+#include "registration_table.h"
+
+#include <list>
+
+#include "fault_injection.h"
+
+namespace {
+
+using runtime_testing::RuntimeCall;
+
+struct Module {
+  void* image;  // the handle handed out is the address of this member
+};
+
+struct RegistrationTable {
+  std::list<Module> modules;
+  std::vector<runtime_detail::Registration> functions;  // in registration order
+};
+
+RegistrationTable& table() {
+  static RegistrationTable instance;
+  return instance;
+}
+
+bool isLiveModule(void** module) {
+  for (Module& m : table().modules) {
+    if (&m.image == module) return true;
+  }
+  return false;
+}
+
+// Index variables that a registration leaves out are written here instead, so that the launch
+// runner never has to test for them.
+dim3 unusedIndex;
+dim3 unusedSize;
+int unusedWarpSize;
+
+}  // namespace
+
+void** __cudaRegisterFatBinary(void* image) {
+  if (runtime_detail::takeInjectedFault(RuntimeCall::RegisterFatBinary) != cudaSuccess) {
+    return nullptr;
+  }
+  return &table().modules.emplace_back(Module{image}).image;
+}
+
+cudaError_t __cudaUnregisterFatBinary(void** module) {
+  if (cudaError_t fault = runtime_detail::takeInjectedFault(RuntimeCall::UnregisterFatBinary)) {
+    return fault;
+  }
+  RegistrationTable& t = table();
+  if (module == nullptr || !isLiveModule(module)) return cudaErrorInvalidResourceHandle;
+  std::erase_if(t.functions, [module](const auto& f) { return f.module == module; });
+  t.modules.remove_if([module](Module& m) { return &m.image == module; });
+  return cudaSuccess;
+}
+
+cudaError_t __cudaRegisterFunction(void** module, const void* hostFunction,
+                                   cudaEntryThunk deviceFunction, const char* deviceName,
+                                   int threadLimit, dim3* threadIndex, dim3* blockIndex,
+                                   dim3* blockSize, dim3* gridSize, int* warpSize) {
+  if (cudaError_t fault = runtime_detail::takeInjectedFault(RuntimeCall::RegisterFunction)) {
+    return fault;
+  }
+  if (module == nullptr || !isLiveModule(module)) return cudaErrorInvalidResourceHandle;
+  if (hostFunction == nullptr || deviceFunction == nullptr || deviceName == nullptr) {
+    return cudaErrorInvalidValue;
+  }
+  if (runtime_detail::findRegistration(hostFunction) != nullptr) return cudaErrorInvalidValue;
+  table().functions.push_back({module, hostFunction, deviceFunction, deviceName, threadLimit,
+                               threadIndex ? threadIndex : &unusedIndex,
+                               blockIndex ? blockIndex : &unusedIndex,
+                               blockSize ? blockSize : &unusedSize,
+                               gridSize ? gridSize : &unusedSize,
+                               warpSize ? warpSize : &unusedWarpSize});
+  return cudaSuccess;
+}
+
+namespace runtime_detail {
+
+const Registration* findRegistration(const void* hostFunction) {
+  for (const Registration& r : table().functions) {
+    if (r.hostFunction == hostFunction) return &r;
+  }
+  return nullptr;
+}
+
+}  // namespace runtime_detail
+
+namespace runtime_testing {
+
+std::vector<RegisteredFunction> registeredFunctions() { return table().functions; }
+
+}  // namespace runtime_testing

@@ -1,0 +1,169 @@
+#include "calc_fluid.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+#include "cuda_runtime.h"
+#include "execution_model.h"
+#include "fluid_state.h"
+#include "launch_stubs.h"
+
+namespace {
+
+// Every device buffer holds one field: the fixed capacity, not derived from N.
+constexpr std::size_t kFieldBytes = kGridCells * sizeof(float);
+static_assert(sizeof(std::int32_t) == sizeof(float));
+
+struct DeviceBuffers {
+  float* gpuU = nullptr;
+  float* gpuV = nullptr;
+  float* gpuUPrev = nullptr;
+  float* gpuVPrev = nullptr;
+  float* gpuDens = nullptr;
+  float* gpuDensPrev = nullptr;
+  int* gpuBoundary = nullptr;
+};
+
+[[noreturn]] void failStep(const char* message) {
+  std::printf("%s", message);
+  std::exit(1);
+}
+
+void check(cudaError_t status, const char* message) {
+  if (status != cudaSuccess) failStep(message);
+}
+
+// One buffer's way through the step, with the line printed when a stage of it fails.
+struct BufferRoute {
+  void** buffer;
+  void* hostField;
+  const char* mallocFailed;
+  const char* uploadFailed;
+  const char* downloadFailed;  // nullptr: never copied back
+  const char* freeFailed;
+};
+
+void allocateAndUpload(const BufferRoute (&routes)[7]) {
+  for (const BufferRoute& route : routes) check(cudaMalloc(route.buffer, kFieldBytes), route.mallocFailed);
+  for (const BufferRoute& route : routes) {
+    check(cudaMemcpy(*route.buffer, route.hostField, kFieldBytes, cudaMemcpyHostToDevice),
+          route.uploadFailed);
+  }
+}
+
+void downloadAndFree(const BufferRoute (&routes)[7]) {
+  for (const BufferRoute& route : routes) {
+    if (route.downloadFailed == nullptr) continue;
+    check(cudaMemcpy(route.hostField, *route.buffer, kFieldBytes, cudaMemcpyDeviceToHost),
+          route.downloadFailed);
+  }
+  for (const BufferRoute& route : routes) check(cudaFree(*route.buffer), route.freeFailed);
+}
+
+// A kernel whose configuration is refused is skipped; the step goes on without it.
+bool configureLaunch(Size3 gridSize, Size3 blockSize) {
+  return cudaConfigureCall(gridSize, blockSize, 0, nullptr) == cudaSuccess;
+}
+
+}  // namespace
+
+void gpuCalcFluid() {
+  DeviceBuffers b;
+  const BufferRoute routes[7] = {
+      {reinterpret_cast<void**>(&b.gpuU), fluid.u,
+       "In gpuCalcFluid: cudaMalloc for gpuU failed.\n",
+       "In gpuCalcFluid: cudaMemcpy for gpuU failed.\n",
+       "In gpuCalcFluid: cudaMemcpy back to host for u failed.\n",
+       "In gpuCalcFluid: cudaFree gpuU failed.\n"},
+      {reinterpret_cast<void**>(&b.gpuV), fluid.v,
+       "In gpuCalcFluid: cudaMalloc for gpuV failed.\n",
+       "In gpuCalcFluid: cudaMemcpy for gpuV failed.\n",
+       "In gpuCalcFluid: cudaMemcpy back to host for v failed.\n",
+       "In gpuCalcFluid: cudaFree gpuV failed.\n"},
+      {reinterpret_cast<void**>(&b.gpuUPrev), fluid.u_prev,
+       "In gpuCalcFluid: cudaMalloc for gpuUPrev failed.\n",
+       "In gpuCalcFluid: cudaMemcpy for gpuUPrev failed.\n",
+       "In gpuCalcFluid: cudaMemcpy back to host for u_prev failed.\n",
+       "In gpuCalcFluid: cudaFree gpuUPrev failed.\n"},
+      {reinterpret_cast<void**>(&b.gpuVPrev), fluid.v_prev,
+       "In gpuCalcFluid: cudaMalloc for gpuVPrev failed.\n",
+       "In gpuCalcFluid: cudaMemcpy for gpuVPrev failed.\n",
+       "In gpuCalcFluid: cudaMemcpy back to host for v_prev failed.\n",
+       "In gpuCalcFluid: cudaFree gpuVPrev failed.\n"},
+      {reinterpret_cast<void**>(&b.gpuDens), fluid.dens,
+       "In gpuCalcFluid: cudaMalloc for gpuDens failed.\n",
+       "In gpuCalcFluid: cudaMemcpy for gpuDens failed.\n",
+       "In gpuCalcFluid: cudaMemcpy back to host for dens failed.\n",
+       "In gpuCalcFluid: cudaFree gpuDens failed.\n"},
+      {reinterpret_cast<void**>(&b.gpuDensPrev), fluid.dens_prev,
+       "In gpuCalcFluid: cudaMalloc for gpuDensPrev failed.\n",
+       "In gpuCalcFluid: cudaMemcpy for gpuDensPrev failed.\n",
+       "In gpuCalcFluid: cudaMemcpy back to host for dens_prev failed.\n",
+       "In gpuCalcFluid: cudaFree gpuDensPrev failed.\n"},
+      {reinterpret_cast<void**>(&b.gpuBoundary), fluid.boundary,
+       "In gpuCalcFluid: cudaMalloc for gpuBoundary failed.\n",
+       "In gpuProject: cudaMemcpy for gpuBoundary failed.\n",
+       nullptr,
+       "In gpuProject: cudaFree gpuBoundary failed.\n"},
+  };
+  allocateAndUpload(routes);
+
+  const Size3 blockSize(threads_per_block, 1, 1);
+  const Size3 gridSize(blocks_per_launch, 1, 1);
+
+  // Working handles: each starts on its own buffer and is exchanged with its partner between
+  // launches, twice per step, so all are back on their own buffers at the end.
+  float* dens = b.gpuDens;
+  float* dens_prev = b.gpuDensPrev;
+  float* u = b.gpuU;
+  float* u_prev = b.gpuUPrev;
+  float* v = b.gpuV;
+  float* v_prev = b.gpuVPrev;
+  int* boundary = b.gpuBoundary;
+  const FluidState& s = fluid;
+
+  // Density: add source, diffuse, advect along the velocity of the previous step.
+  if (configureLaunch(gridSize, blockSize)) gpuLaunchAdd_Source(s.N, dens, dens_prev, s.dt);
+  std::swap(dens, dens_prev);
+  if (configureLaunch(gridSize, blockSize)) {
+    gpuLaunchDiffuse(s.N, 1, dens, dens_prev, s.diff, s.dt, boundary);
+  }
+  std::swap(dens, dens_prev);
+  if (configureLaunch(gridSize, blockSize)) {
+    gpuLaunchAdvect(s.N, 1, dens, dens_prev, u, v, s.dt, boundary);
+  }
+
+  // Velocity: add sources, diffuse, project, advect along itself, project again.
+  if (configureLaunch(gridSize, blockSize)) gpuLaunchAdd_Source(s.N, u, u_prev, s.dt);
+  if (configureLaunch(gridSize, blockSize)) gpuLaunchAdd_Source(s.N, v, v_prev, s.dt);
+  std::swap(u, u_prev);
+  if (configureLaunch(gridSize, blockSize)) {
+    gpuLaunchDiffuse(s.N, 0, u, u_prev, s.visc, s.dt, boundary);
+  }
+  std::swap(v, v_prev);
+  if (configureLaunch(gridSize, blockSize)) {
+    gpuLaunchDiffuse(s.N, 0, v, v_prev, s.visc, s.dt, boundary);
+  }
+  // Pressure and divergence borrow the buffers the diffusion has just read from.
+  if (configureLaunch(gridSize, blockSize)) {
+    gpuLaunchProjectStep1(s.N, u, v, u_prev, v_prev, boundary);
+  }
+  if (configureLaunch(gridSize, blockSize)) gpuLaunchProjectStep2(s.N, u_prev, v_prev, boundary);
+  if (configureLaunch(gridSize, blockSize)) gpuLaunchProjectStep3(s.N, u, v, u_prev, boundary);
+  std::swap(u, u_prev);
+  std::swap(v, v_prev);
+  if (configureLaunch(gridSize, blockSize)) {
+    gpuLaunchAdvect(s.N, 0, u, u_prev, u_prev, v_prev, s.dt, boundary);
+  }
+  if (configureLaunch(gridSize, blockSize)) {
+    gpuLaunchAdvect(s.N, 0, v, v_prev, u_prev, v_prev, s.dt, boundary);
+  }
+  if (configureLaunch(gridSize, blockSize)) {
+    gpuLaunchProjectStep1(s.N, u, v, u_prev, v_prev, boundary);
+  }
+  if (configureLaunch(gridSize, blockSize)) gpuLaunchProjectStep2(s.N, u_prev, v_prev, boundary);
+  if (configureLaunch(gridSize, blockSize)) gpuLaunchProjectStep3(s.N, u, v, u_prev, boundary);
+
+  downloadAndFree(routes);
+}
