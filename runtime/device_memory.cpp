@@ -38,8 +38,9 @@ struct DeviceHeap {
   std::uint64_t nextSequence = 0;
 };
 
+// Never destroyed: exit routines of the program may still free or copy.
 DeviceHeap& heap() {
-  static DeviceHeap instance;
+  static DeviceHeap& instance = *new DeviceHeap;
   return instance;
 }
 

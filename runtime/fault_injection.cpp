@@ -22,8 +22,9 @@ struct FaultTable {
   bool anyArmed = false;
 };
 
+// Never destroyed, like the tables of the calls it watches.
 FaultTable& faults() {
-  static FaultTable table;
+  static FaultTable& table = *new FaultTable;
   return table;
 }
 

@@ -30,7 +30,12 @@ PendingLaunch pending;
 // change the arguments of one in progress.
 std::array<unsigned char, kArgumentRecordCapacity> runningRecord{};
 
-std::function<void(const runtime_testing::LaunchObservation&)> launchObserver;
+using LaunchObserver = std::function<void(const runtime_testing::LaunchObservation&)>;
+// Never destroyed, so that a launch made from an exit routine still finds it.
+LaunchObserver& launchObserver() {
+  static LaunchObserver& observer = *new LaunchObserver;
+  return observer;
+}
 
 bool validConfiguration(dim3 grid, dim3 block) {
   if (grid.x == 0 || grid.y == 0 || grid.z == 0) return false;
@@ -90,8 +95,8 @@ cudaError_t cudaLaunch(const void* hostFunction) {
   if (registration == nullptr) return cudaErrorInvalidDeviceFunction;
 
   std::memcpy(runningRecord.data(), pending.record.data(), pending.recordBytes);
-  if (launchObserver) {
-    launchObserver({hostFunction, registration->deviceName, pending.gridSize, pending.blockSize,
+  if (LaunchObserver& observer = launchObserver()) {
+    observer({hostFunction, registration->deviceName, pending.gridSize, pending.blockSize,
                     {pending.record.begin(), pending.record.begin() + pending.recordBytes}});
   }
   const runtime_detail::LaunchJob job{registration->deviceFunction,
@@ -109,7 +114,7 @@ cudaError_t cudaLaunch(const void* hostFunction) {
 namespace runtime_testing {
 
 void setLaunchObserver(std::function<void(const LaunchObservation&)> observer) {
-  launchObserver = std::move(observer);
+  launchObserver() = std::move(observer);
 }
 
 }  // namespace runtime_testing

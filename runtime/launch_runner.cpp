@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "fiber_stack.h"
 
@@ -42,8 +41,10 @@ struct RunnerState {
   std::array<const void*, kMaxThreadsPerBlock> stackBottom{};
   std::array<std::size_t, kMaxThreadsPerBlock> stackSize{};
 
-  // fibers[k - 1] carries thread k; made once and reused by every block and launch.
-  std::vector<std::unique_ptr<FiberStack>> fibers;
+  // Thread k runs on fiber stack k - 1, made once and reused by every block and launch. They
+  // are never unmapped: the state stays trivially destructible, usable until the process ends.
+  std::array<FiberStack*, kMaxThreadsPerBlock> fiberStacks{};
+  ThreadSlot fiberCount = 0;
 };
 
 RunnerState runner;
@@ -106,15 +107,15 @@ void fiberMain(void* argument) {
 }
 
 bool ensureFibers(ThreadSlot threadCount) {
-  while (runner.fibers.size() + 1 < threadCount) {
-    const ThreadSlot thread = static_cast<ThreadSlot>(runner.fibers.size()) + 1;
+  while (runner.fiberCount + 1 < threadCount) {
+    const ThreadSlot thread = runner.fiberCount + 1;
     auto stack = std::make_unique<FiberStack>(kFiberStackSize, thread * kFiberTopStagger);
     if (!stack->valid()) return false;
     runner.parkedAt[thread] =
         stack->prime(&fiberMain, reinterpret_cast<void*>(static_cast<std::uintptr_t>(thread)));
     runner.stackBottom[thread] = stack->bottom();
     runner.stackSize[thread] = stack->size();
-    runner.fibers.push_back(std::move(stack));
+    runner.fiberStacks[runner.fiberCount++] = stack.release();
   }
   return true;
 }

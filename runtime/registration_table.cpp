@@ -17,8 +17,9 @@ struct RegistrationTable {
   std::vector<runtime_detail::Registration> functions;  // in registration order
 };
 
+// Never destroyed: the program unregisters its module from an exit routine.
 RegistrationTable& table() {
-  static RegistrationTable instance;
+  static RegistrationTable& instance = *new RegistrationTable;
   return instance;
 }
 

@@ -1,0 +1,65 @@
+// Test support for whole steps: sources written as the mouse and keys write them, and a watch
+// on the launches of a step that names each device buffer by the driver's allocation order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fluid_state.h"
+#include "runtime_testing.h"
+
+// A right click at cell (i, j) with 4-pixel cells: density and four velocity pushes.
+inline void rightClickBurst(int i, int j, float cellSize = 4.0f) {
+  fluid.dens_prev[IX(i, j)] = fluid.N * cellSize;
+  fluid.u_prev[IX(i, j - 1)] = -cellSize;
+  fluid.u_prev[IX(i, j + 1)] = cellSize;
+  fluid.v_prev[IX(i - 1, j)] = -cellSize;
+  fluid.v_prev[IX(i + 1, j)] = cellSize;
+}
+
+// The 'f' key: a density and a v source in the bottom interior row.
+inline void bottomSource(float cellSize = 4.0f) {
+  fluid.dens_prev[IX(1, fluid.source_column)] = fluid.N * cellSize;
+  fluid.v_prev[IX(1, fluid.source_column)] = cellSize;
+}
+
+inline void resetFluid() { fluid = FluidState{}; }
+
+// The driver allocates its buffers in this order.
+inline const char* const kBufferNames[] = {"gpuU",    "gpuV",        "gpuUPrev",   "gpuVPrev",
+                                           "gpuDens", "gpuDensPrev", "gpuBoundary"};
+
+inline std::string bufferName(std::uint32_t address) {
+  const auto live = runtime_testing::liveAllocations();
+  for (std::size_t k = 0; k < live.size() && k < 7; ++k) {
+    if (live[k].address == address) return kBufferNames[k];
+  }
+  return "unknown buffer";
+}
+
+// The device address of a buffer of the step in progress.
+inline void* liveBuffer(const std::string& name) {
+  const auto live = runtime_testing::liveAllocations();
+  for (std::size_t k = 0; k < live.size() && k < 7; ++k) {
+    if (name == kBufferNames[k]) return reinterpret_cast<void*>(live[k].address);
+  }
+  return nullptr;
+}
+
+// Calls `atLaunch(index, launch)` as each launch of the watched code begins, counting from 1.
+class LaunchWatch {
+ public:
+  template <typename F>
+  explicit LaunchWatch(F atLaunch) {
+    runtime_testing::setLaunchObserver(
+        [this, atLaunch](const runtime_testing::LaunchObservation& launch) {
+          atLaunch(++count_, launch);
+        });
+  }
+  ~LaunchWatch() { runtime_testing::setLaunchObserver({}); }
+  int count() const { return count_; }
+
+ private:
+  int count_ = 0;
+};
