@@ -10,18 +10,43 @@
 #include "runtime_testing.h"
 
 // A right click at cell (i, j) with 4-pixel cells: density and four velocity pushes.
-inline void rightClickBurst(int i, int j, float cellSize = 4.0f) {
-  fluid.dens_prev[IX(i, j)] = fluid.N * cellSize;
-  fluid.u_prev[IX(i, j - 1)] = -cellSize;
-  fluid.u_prev[IX(i, j + 1)] = cellSize;
-  fluid.v_prev[IX(i - 1, j)] = -cellSize;
-  fluid.v_prev[IX(i + 1, j)] = cellSize;
+inline void rightClickBurst(int i, int j, FluidState& s = fluid, float cellSize = 4.0f) {
+  s.dens_prev[IX(i, j)] = s.N * cellSize;
+  s.u_prev[IX(i, j - 1)] = -cellSize;
+  s.u_prev[IX(i, j + 1)] = cellSize;
+  s.v_prev[IX(i - 1, j)] = -cellSize;
+  s.v_prev[IX(i + 1, j)] = cellSize;
 }
 
 // The 'f' key: a density and a v source in the bottom interior row.
-inline void bottomSource(float cellSize = 4.0f) {
-  fluid.dens_prev[IX(1, fluid.source_column)] = fluid.N * cellSize;
-  fluid.v_prev[IX(1, fluid.source_column)] = cellSize;
+inline void bottomSource(FluidState& s = fluid, float cellSize = 4.0f) {
+  s.dens_prev[IX(1, s.source_column)] = s.N * cellSize;
+  s.v_prev[IX(1, s.source_column)] = cellSize;
+}
+
+// The golden scenario: a ring of obstacles around the centre with a gap, bursts inside and
+// outside it, the bottom source fed every tenth step and a drag-like push now and then.
+inline constexpr int kGoldenSteps = 50;
+
+inline void placeGoldenObstacles(FluidState& s) {
+  for (int i = 44; i <= 84; ++i) {
+    for (int j = 44; j <= 84; ++j) {
+      const int di = i - 64, dj = j - 64;
+      const int r2 = di * di + dj * dj;
+      if (r2 >= 16 * 16 && r2 <= 19 * 19 && !(dj > 10 && di > -3 && di < 3)) {
+        s.boundary[IX(i, j)] = 1;
+      }
+    }
+  }
+}
+
+inline void addGoldenSources(FluidState& s, int step) {
+  if (step % 10 == 0) bottomSource(s);
+  if (step == 0) rightClickBurst(64, 64, s);
+  if (step == 5) rightClickBurst(20, 100, s);
+  if (step == 12) rightClickBurst(100, 30, s);
+  if (step == 20) s.u_prev[IX(30, 40)] += 12.0f;
+  if (step == 33) rightClickBurst(66, 70, s);
 }
 
 inline void resetFluid() { fluid = FluidState{}; }
