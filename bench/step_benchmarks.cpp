@@ -1,0 +1,156 @@
+// What a step costs: the launched step against the same arithmetic as plain loops, and each
+// kernel's launch through the real path, all on the golden scenario's state.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "calc_fluid.h"
+#include "direct_step.h"
+#include "execution_model.h"
+#include "golden_scenario.h"
+#include "launch_stubs.h"
+
+namespace {
+
+void loadGoldenState(FluidState& s) {
+  s = FluidState{};
+  placeGoldenObstacles(s);
+  for (int step = 0; step < kGoldenSteps; ++step) {
+    addGoldenSources(s, step);
+    directCalcFluid(s);
+  }
+}
+
+double median(std::vector<double> samples) {
+  std::sort(samples.begin(), samples.end());
+  return samples.empty() ? 0.0 : samples[samples.size() / 2];
+}
+
+template <typename F>
+double millisecondsOf(F&& work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
+}
+
+// Both steps in turn, from the same state each time, so that machine noise hits both alike;
+// the counters are medians of the interleaved samples.
+void BM_StepVersusPlainLoops(benchmark::State& state) {
+  static auto start = std::make_unique<FluidState>();
+  static auto direct = std::make_unique<FluidState>();
+  loadGoldenState(*start);
+  std::vector<double> stepMs, directMs;
+  for (auto _ : state) {
+    fluid = *start;
+    *direct = *start;
+    stepMs.push_back(millisecondsOf([] { gpuCalcFluid(); }));
+    directMs.push_back(millisecondsOf([] { directCalcFluid(*direct); }));
+  }
+  state.counters["step_ms"] = median(stepMs);
+  state.counters["plain_loops_ms"] = median(directMs);
+  state.counters["ratio"] = median(stepMs) / median(directMs);
+}
+BENCHMARK(BM_StepVersusPlainLoops)->Unit(benchmark::kMillisecond)->Iterations(100);
+
+void BM_CalcFluid(benchmark::State& state) {
+  loadGoldenState(fluid);
+  for (auto _ : state) gpuCalcFluid();
+  state.counters["cells_per_s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * kGridCells,
+                         benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_CalcFluid)->Unit(benchmark::kMillisecond);
+
+// Device copies of the golden state's fields, for launching single kernels.
+struct DeviceFields {
+  float* u;
+  float* v;
+  float* u_prev;
+  float* v_prev;
+  float* dens;
+  float* dens_prev;
+  int* boundary;
+
+  DeviceFields() {
+    static auto s = std::make_unique<FluidState>();
+    loadGoldenState(*s);
+    const std::pair<void**, const void*> buffers[] = {
+        {reinterpret_cast<void**>(&u), s->u},       {reinterpret_cast<void**>(&v), s->v},
+        {reinterpret_cast<void**>(&u_prev), s->u_prev},
+        {reinterpret_cast<void**>(&v_prev), s->v_prev},
+        {reinterpret_cast<void**>(&dens), s->dens},
+        {reinterpret_cast<void**>(&dens_prev), s->dens_prev},
+        {reinterpret_cast<void**>(&boundary), s->boundary}};
+    for (const auto& [buffer, host] : buffers) {
+      cudaMalloc(buffer, kGridCells * sizeof(float));
+      cudaMemcpy(*buffer, host, kGridCells * sizeof(float), cudaMemcpyHostToDevice);
+    }
+  }
+  ~DeviceFields() {
+    for (void* buffer : {static_cast<void*>(u), static_cast<void*>(v),
+                         static_cast<void*>(u_prev), static_cast<void*>(v_prev),
+                         static_cast<void*>(dens), static_cast<void*>(dens_prev),
+                         static_cast<void*>(boundary)}) {
+      cudaFree(buffer);
+    }
+  }
+};
+
+void configure() {
+  cudaConfigureCall(Size3(blocks_per_launch, 1, 1), Size3(threads_per_block, 1, 1), 0, nullptr);
+}
+
+template <typename Launch>
+void benchmarkLaunch(benchmark::State& state, Launch launch) {
+  DeviceFields f;
+  for (auto _ : state) {
+    configure();
+    launch(f);
+  }
+  state.counters["cells_per_s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * kGridCells,
+                         benchmark::Counter::kIsRate);
+}
+
+void BM_LaunchAddSource(benchmark::State& state) {
+  benchmarkLaunch(state, [](DeviceFields& f) { gpuLaunchAdd_Source(126, f.u, f.u_prev, 0.2f); });
+}
+void BM_LaunchDiffuse(benchmark::State& state) {
+  benchmarkLaunch(state, [](DeviceFields& f) {
+    gpuLaunchDiffuse(126, 1, f.dens_prev, f.dens, 0.5f, 0.2f, f.boundary);
+  });
+}
+void BM_LaunchAdvect(benchmark::State& state) {
+  benchmarkLaunch(state, [](DeviceFields& f) {
+    gpuLaunchAdvect(126, 1, f.dens_prev, f.dens, f.u, f.v, 0.2f, f.boundary);
+  });
+}
+void BM_LaunchProjectStep1(benchmark::State& state) {
+  benchmarkLaunch(state, [](DeviceFields& f) {
+    gpuLaunchProjectStep1(126, f.u, f.v, f.u_prev, f.v_prev, f.boundary);
+  });
+}
+void BM_LaunchProjectStep2(benchmark::State& state) {
+  benchmarkLaunch(state, [](DeviceFields& f) {
+    gpuLaunchProjectStep2(126, f.u_prev, f.v_prev, f.boundary);
+  });
+}
+void BM_LaunchProjectStep3(benchmark::State& state) {
+  benchmarkLaunch(state, [](DeviceFields& f) {
+    gpuLaunchProjectStep3(126, f.u, f.v, f.u_prev, f.boundary);
+  });
+}
+BENCHMARK(BM_LaunchAddSource)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LaunchDiffuse)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LaunchAdvect)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LaunchProjectStep1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LaunchProjectStep2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LaunchProjectStep3)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
