@@ -1,0 +1,11 @@
+#include "cell_geometry.h"
+
+#include "fluid_state.h"
+
+float cell_size_for_width(int width, int n) { return static_cast<float>(width / n); }
+
+void record_window_size(int width, int height) {
+  fluid.window_width = width;
+  fluid.window_height = height;
+  fluid.cell_size = cell_size_for_width(fluid.window_width, fluid.N);
+}

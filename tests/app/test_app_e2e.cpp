@@ -1,0 +1,270 @@
+// The real program in a real X server, driven by real input events and checked by the pixels it
+// draws. Each test gets its own Xvfb and program, killed in teardown whatever the outcome.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <thread>
+
+#include "dump_format.h"
+#include "x_session.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kWindowSide = 512;
+constexpr int kCellPixels = 4;  // cell_size of the 512 x 512 window
+constexpr int kN = 126;
+constexpr std::uint32_t kBlack = 0x000000;
+constexpr std::uint32_t kBlue = 0x0000FF;
+constexpr std::uint32_t kGreen = 0x00FF00;
+constexpr std::uint32_t kRed = 0xFF0000;
+
+// Window pixel at the centre of cell (i, j) as drawn; rows count up from the bottom. The mouse
+// maps this pixel back to the same cell.
+int pixel_x(int j) { return j * kCellPixels + kCellPixels / 2; }
+int pixel_y(int i) { return kWindowSide - (i * kCellPixels + kCellPixels / 2); }
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// In a sanitizer build, LeakSanitizer would turn Escape's status 0 into 1 over allocations that
+// the X and GL libraries keep until exit; the program's own checks stay on.
+std::string sanitizer_options() {
+  const char* options = std::getenv("ASAN_OPTIONS");
+  return std::string("ASAN_OPTIONS=") + (options != nullptr ? options : "") + ":detect_leaks=0";
+}
+
+class ProgramInX : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string dir_template = (std::filesystem::temp_directory_path() / "velmar-e2e-XXXXXX");
+    ASSERT_NE(mkdtemp(dir_template.data()), nullptr);
+    dir_ = dir_template;
+    ASSERT_TRUE(xvfb_.start(dir_ + "/xvfb.log")) << read_file(dir_ + "/xvfb.log");
+    ASSERT_TRUE(program_.start(
+        {VELMAR_PROGRAM}, {"DISPLAY=" + xvfb_.display_name(), sanitizer_options()}, stdout_path()));
+    ASSERT_TRUE(x_.connect(xvfb_.display_name()));
+    ASSERT_TRUE(x_.attach_to_window("Velmar Stable Fluids", 10s));
+    const Capture first = x_.capture();
+    ASSERT_EQ(first.width, kWindowSide);
+    ASSERT_EQ(first.height, kWindowSide);
+  }
+
+  void TearDown() override {
+    program_.kill_and_reap();
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  std::string stdout_path() const { return dir_ + "/stdout"; }
+
+  bool wait_for_capture(const std::function<bool(const Capture&)>& condition,
+                        std::chrono::milliseconds timeout = 10s) {
+    return wait_until([&] { return condition(x_.capture()); }, timeout);
+  }
+
+  // Pauses, and returns once a frame drawn after the pause is on screen: the grid key typed
+  // after 's' shows in the first such frame, since the program handles events in order.
+  bool pause_and_wait() {
+    x_.type('s');
+    x_.type('g');
+    return wait_for_capture([](const Capture& c) { return c.count(kGreen) > 2 * kN * kN; });
+  }
+
+  bool drop_density_and_wait(int i, int j) {
+    x_.click(3, pixel_x(j), pixel_y(i));
+    return wait_for_capture(
+        [&](const Capture& c) { return c.at(pixel_x(j), pixel_y(i)) != kBlack; });
+  }
+
+  std::string dir_;
+  XvfbServer xvfb_;  // declared first: destroyed last, after the program and the connection
+  ChildProcess program_;
+  XClient x_;
+};
+
+bool all_black(const Capture& c) { return c.count(kBlack) == c.width * c.height; }
+
+TEST_F(ProgramInX, StartsBlackAndGridKeyTogglesGreenOutlines) {
+  std::this_thread::sleep_for(300ms);
+  EXPECT_TRUE(all_black(x_.capture()));
+
+  x_.type('g');
+  // Every interior cell outlined: at least one green line per cell row and column.
+  ASSERT_TRUE(wait_for_capture([](const Capture& c) { return c.count(kGreen) > 2 * kN * kN; }));
+  x_.type('g');
+  EXPECT_TRUE(wait_for_capture(all_black));
+}
+
+TEST_F(ProgramInX, RightClickDropsDensityUnderThePointer) {
+  const int i = 90, j = 40;  // off the diagonal, so a flipped or swapped axis would show
+  ASSERT_TRUE(drop_density_and_wait(i, j));
+  const Capture c = x_.capture();
+  EXPECT_EQ(c.at(pixel_x(j), pixel_y(kN + 1 - i)), kBlack);
+  EXPECT_EQ(c.at(pixel_x(kN + 1 - j), pixel_y(i)), kBlack);
+  EXPECT_EQ(c.at(pixel_x(i), pixel_y(j)), kBlack);
+}
+
+TEST_F(ProgramInX, ObstaclePaintingTogglesBlueCellsAndBHidesThem) {
+  const int i = 30, j = 90;
+  const int x = pixel_x(j), y = pixel_y(i);
+  x_.type('B');
+  x_.click(1, x, y);
+  ASSERT_TRUE(wait_for_capture([&](const Capture& c) { return c.at(x, y) == kBlue; }));
+  const Capture painted = x_.capture();
+  EXPECT_EQ(painted.count(kBlue), kCellPixels * kCellPixels) << "exactly one cell";
+
+  x_.click(1, x, y);
+  ASSERT_TRUE(wait_for_capture(all_black)) << "a second press removes the obstacle";
+
+  x_.click(1, x, y);
+  ASSERT_TRUE(wait_for_capture([&](const Capture& c) { return c.at(x, y) == kBlue; }));
+  x_.type('b');
+  EXPECT_TRUE(wait_for_capture(all_black));
+}
+
+TEST_F(ProgramInX, DensityKeyHidesTheDensityView) {
+  ASSERT_TRUE(drop_density_and_wait(64, 64));
+  x_.type('d');
+  ASSERT_TRUE(wait_for_capture(all_black));
+  x_.type('d');
+  EXPECT_TRUE(wait_for_capture([](const Capture& c) { return !all_black(c); }));
+}
+
+TEST_F(ProgramInX, VelocityKeyDrawsRedSegmentsAfterADrag) {
+  x_.move_pointer(pixel_x(30), pixel_y(64));
+  x_.press_button(1);
+  for (int j = 32; j <= 90; j += 2) {
+    x_.move_pointer(pixel_x(j), pixel_y(64));
+    std::this_thread::sleep_for(5ms);
+  }
+  x_.release_button(1);
+  std::this_thread::sleep_for(200ms);
+  EXPECT_TRUE(all_black(x_.capture())) << "a drag moves no density, and velocity is hidden";
+
+  x_.type('v');
+  EXPECT_TRUE(wait_for_capture([](const Capture& c) { return c.count(kRed) > 100; }));
+}
+
+TEST_F(ProgramInX, PauseFreezesTheFrameAndSpaceStepsOnce) {
+  ASSERT_TRUE(drop_density_and_wait(64, 64));
+  ASSERT_TRUE(pause_and_wait());
+  const Capture paused = x_.capture();
+  std::this_thread::sleep_for(400ms);
+  EXPECT_EQ(x_.capture(), paused);
+
+  x_.type(' ');
+  ASSERT_TRUE(wait_for_capture([&](const Capture& c) { return c != paused; }));
+  const Capture stepped = x_.capture();
+  std::this_thread::sleep_for(400ms);
+  EXPECT_EQ(x_.capture(), stepped) << "one step only";
+}
+
+// Checks `text` from `pos` against one field's dump: 128 rows of 128 "%f " values.
+std::vector<std::vector<double>> parse_field(const std::string& text, std::size_t& pos) {
+  std::vector<std::vector<double>> field;
+  for (int r = 0; r < kN + 2; ++r) {
+    const std::size_t end = text.find('\n', pos);
+    if (end == std::string::npos) break;
+    const std::string line = text.substr(pos, end - pos);
+    if (!is_dump_row(line)) break;
+    std::istringstream values(line);
+    field.emplace_back(std::istream_iterator<double>(values), std::istream_iterator<double>());
+    pos = end + 1;
+  }
+  return field;
+}
+
+bool consume(const std::string& text, std::size_t& pos, const std::string& literal) {
+  if (text.compare(pos, literal.size(), literal) != 0) return false;
+  pos += literal.size();
+  return true;
+}
+
+TEST_F(ProgramInX, DumpKeyPrintsTheFieldsOfOneStepThenEscapeExitsCleanly) {
+  const int i = 90, j = 40;
+  ASSERT_TRUE(drop_density_and_wait(i, j));
+  ASSERT_TRUE(pause_and_wait());
+  const Capture paused = x_.capture();
+  x_.type('c');
+  x_.type(' ');
+  // The changed frame is the stepped one, and its dump was printed before it was drawn.
+  ASSERT_TRUE(wait_for_capture([&](const Capture& c) { return c != paused; }));
+  x_.type_escape();
+  int status = 0;
+  ASSERT_TRUE(program_.wait_exit(10s, &status));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  // Standard output went to a file, so it is complete now that the program has exited.
+  const std::string out = read_file(stdout_path());
+  std::size_t pos = 0;
+  ASSERT_TRUE(consume(out, pos, "\n\nDensity Field\n"));
+  const auto density = parse_field(out, pos);
+  ASSERT_EQ(density.size(), 128u);
+  ASSERT_TRUE(consume(out, pos, "\n\nu Field\n"));
+  ASSERT_EQ(parse_field(out, pos).size(), 128u);
+  ASSERT_TRUE(consume(out, pos, "\n\nv Field\n"));
+  ASSERT_EQ(parse_field(out, pos).size(), 128u);
+  ASSERT_TRUE(consume(out, pos, "\n\nTotal Density: "));
+  const double total = std::strtod(out.c_str() + pos, nullptr);
+  char total_line[64];
+  std::snprintf(total_line, sizeof total_line, "%f\n", total);
+  EXPECT_EQ(out.substr(pos), total_line) << "one dump only, ending with the total";
+
+  // Laid out as on screen: the top row first, so the burst's peak sits at row N+1-i.
+  double interior = 0, peak = -1;
+  int peak_row = -1, peak_column = -1;
+  for (int row = 1; row <= kN; ++row) {
+    for (int column = 1; column <= kN; ++column) {
+      const double d = density[row][column];
+      interior += d;
+      if (d > peak) peak = d, peak_row = row, peak_column = column;
+    }
+  }
+  EXPECT_NEAR(peak_row, kN + 1 - i, 2);
+  EXPECT_NEAR(peak_column, j, 2);
+  EXPECT_NEAR(total, interior, 1e-3 * total);
+  EXPECT_GT(total, 0);
+}
+
+// A 1 x 1 window has cells of size 0 and maps every pointer far outside it; drags and clicks
+// there must neither crash nor write outside the grid, and the program recovers on growing.
+TEST_F(ProgramInX, SurvivesATinyWindowWithDragsFarOutsideIt) {
+  ASSERT_TRUE(x_.resize(1, 1));
+  x_.move_pointer(0, 0);
+  x_.press_button(1);
+  for (int step = 1; step <= 10; ++step) x_.move_pointer(100 * step, 70 * step);
+  x_.release_button(1);
+  x_.click(3, 1000, 700);
+  x_.type('B');
+  x_.click(1, 600, 300);
+  x_.type('B');
+  std::this_thread::sleep_for(300ms);
+
+  ASSERT_TRUE(x_.resize(kWindowSide, kWindowSide));
+  x_.type('r');
+  EXPECT_TRUE(drop_density_and_wait(64, 64));
+}
+
+TEST_F(ProgramInX, EscapeEndsTheProcessWithStatusZero) {
+  x_.type_escape();
+  int status = 0;
+  ASSERT_TRUE(program_.wait_exit(10s, &status));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+}  // namespace

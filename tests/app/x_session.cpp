@@ -1,0 +1,253 @@
+#include "x_session.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cctype>
+#include <cstring>
+#include <thread>
+
+extern char** environ;
+
+using namespace std::chrono_literals;
+
+bool wait_until(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(20ms);
+  }
+  return true;
+}
+
+bool ChildProcess::start(const std::vector<std::string>& argv,
+                         const std::vector<std::string>& extra_env, const std::string& output_path,
+                         bool both_outputs, int inherited_fd) {
+  // Everything the child needs is built before fork: only async-signal-safe calls after it.
+  std::vector<std::string> env_strings = extra_env;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string_view name(*entry, std::strcspn(*entry, "="));
+    bool overridden = false;
+    for (const auto& extra : extra_env) overridden |= extra.starts_with(std::string(name) + "=");
+    if (!overridden) env_strings.emplace_back(*entry);
+  }
+  std::vector<char*> envp;
+  for (auto& entry : env_strings) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> argv_strings = argv;
+  std::vector<char*> args;
+  for (auto& arg : argv_strings) args.push_back(arg.data());
+  args.push_back(nullptr);
+
+  const int out = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (out < 0) return false;
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
+    dup2(out, STDOUT_FILENO);
+    if (both_outputs) dup2(out, STDERR_FILENO);
+    if (inherited_fd >= 0) fcntl(inherited_fd, F_SETFD, 0);
+    execve(args[0], args.data(), envp.data());
+    _exit(127);
+  }
+  close(out);
+  if (pid < 0) return false;
+  pid_ = pid;
+  return true;
+}
+
+bool ChildProcess::wait_exit(std::chrono::milliseconds timeout, int* status) {
+  if (pid_ <= 0) return false;
+  const bool exited = wait_until([&] { return waitpid(pid_, status, WNOHANG) == pid_; }, timeout);
+  if (exited) pid_ = -1;
+  return exited;
+}
+
+void ChildProcess::kill_and_reap() {
+  if (pid_ <= 0) return;
+  // SIGTERM first so Xvfb removes its lock file and socket; SIGKILL if that is not enough.
+  kill(pid_, SIGTERM);
+  int status = 0;
+  if (!wait_exit(2s, &status)) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+  }
+}
+
+bool XvfbServer::start(const std::string& log_path) {
+  int ready[2];
+  if (pipe2(ready, O_CLOEXEC) != 0) return false;
+  const bool started = process_.start({XVFB_PATH, "-displayfd", std::to_string(ready[1]), "-screen",
+                                       "0", "1024x768x24", "-nolisten", "tcp"},
+                                      {}, log_path, true, ready[1]);
+  close(ready[1]);
+  // Xvfb writes its display number once it accepts connections.
+  std::string number;
+  pollfd readable{ready[0], POLLIN, 0};
+  char c = 0;
+  while (started && poll(&readable, 1, 10000) == 1 && read(ready[0], &c, 1) == 1 && c != '\n') {
+    number += c;
+  }
+  close(ready[0]);
+  if (number.empty()) return false;
+  display_name_ = ":" + number;
+  return true;
+}
+
+int Capture::count(std::uint32_t rgb) const {
+  int n = 0;
+  for (const auto pixel : pixels) n += pixel == rgb;
+  return n;
+}
+
+namespace {
+
+// A test must survive a request on a window that has just gone away; the failing check says
+// what went wrong instead.
+int ignore_x_error(Display*, XErrorEvent*) { return 0; }
+
+std::uint32_t channel(unsigned long pixel, unsigned long mask) {
+  if (mask == 0) return 0;
+  const unsigned long value = (pixel & mask) >> std::countr_zero(mask);
+  const unsigned long top = mask >> std::countr_zero(mask);
+  return static_cast<std::uint32_t>(value * 255 / top);
+}
+
+}  // namespace
+
+XClient::~XClient() {
+  if (display_ != nullptr) XCloseDisplay(display_);
+}
+
+bool XClient::connect(const std::string& display_name) {
+  XSetErrorHandler(ignore_x_error);
+  display_ = XOpenDisplay(display_name.c_str());
+  if (display_ == nullptr) return false;
+  int event_base, error_base, major, minor;
+  return XTestQueryExtension(display_, &event_base, &error_base, &major, &minor) == True;
+}
+
+bool XClient::attach_to_window(const std::string& title, std::chrono::milliseconds timeout) {
+  const Window root = DefaultRootWindow(display_);
+  const bool found = wait_until(
+      [&] {
+        Window root_return, parent_return, *children = nullptr;
+        unsigned count = 0;
+        if (XQueryTree(display_, root, &root_return, &parent_return, &children, &count) == 0) {
+          return false;
+        }
+        for (unsigned k = 0; k < count && window_ == 0; ++k) {
+          char* name = nullptr;
+          XWindowAttributes attributes;
+          if (XFetchName(display_, children[k], &name) != 0 && name != nullptr) {
+            if (title == name && XGetWindowAttributes(display_, children[k], &attributes) != 0 &&
+                attributes.map_state == IsViewable) {
+              window_ = children[k];
+            }
+            XFree(name);
+          }
+        }
+        if (children != nullptr) XFree(children);
+        return window_ != 0;
+      },
+      timeout);
+  if (!found) return false;
+  XMoveWindow(display_, window_, 0, 0);
+  XSync(display_, False);
+  const bool placed = wait_until(
+      [&] {
+        XWindowAttributes attributes;
+        return XGetWindowAttributes(display_, window_, &attributes) != 0 && attributes.x == 0 &&
+               attributes.y == 0;
+      },
+      timeout);
+  // Real key events are lost while the focus follows a pointer outside the window.
+  XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+  XSync(display_, False);
+  return placed;
+}
+
+void XClient::move_pointer(int x, int y) {
+  XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
+  XSync(display_, False);
+}
+
+void XClient::press_button(int button) {
+  XTestFakeButtonEvent(display_, static_cast<unsigned>(button), True, CurrentTime);
+  XSync(display_, False);
+}
+
+void XClient::release_button(int button) {
+  XTestFakeButtonEvent(display_, static_cast<unsigned>(button), False, CurrentTime);
+  XSync(display_, False);
+}
+
+void XClient::click(int button, int x, int y) {
+  move_pointer(x, y);
+  press_button(button);
+  release_button(button);
+}
+
+void XClient::tap_keycode(unsigned keycode, bool shifted) {
+  const unsigned shift = XKeysymToKeycode(display_, XK_Shift_L);
+  if (shifted) XTestFakeKeyEvent(display_, shift, True, CurrentTime);
+  XTestFakeKeyEvent(display_, keycode, True, CurrentTime);
+  XTestFakeKeyEvent(display_, keycode, False, CurrentTime);
+  if (shifted) XTestFakeKeyEvent(display_, shift, False, CurrentTime);
+  XSync(display_, False);
+}
+
+void XClient::type(char character) {
+  const auto lower = static_cast<KeySym>(std::tolower(static_cast<unsigned char>(character)));
+  const KeySym symbol = character == ' ' ? XK_space : lower;
+  tap_keycode(XKeysymToKeycode(display_, symbol),
+              std::isupper(static_cast<unsigned char>(character)));
+}
+
+void XClient::type_escape() { tap_keycode(XKeysymToKeycode(display_, XK_Escape), false); }
+
+bool XClient::resize(int width, int height) {
+  XResizeWindow(display_, window_, static_cast<unsigned>(width), static_cast<unsigned>(height));
+  XSync(display_, False);
+  return wait_until(
+      [&] {
+        XWindowAttributes attributes;
+        return XGetWindowAttributes(display_, window_, &attributes) != 0 &&
+               attributes.width == width && attributes.height == height;
+      },
+      std::chrono::seconds(5));
+}
+
+Capture XClient::capture() {
+  Capture result;
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(display_, window_, &attributes) == 0) return result;
+  XImage* image = XGetImage(display_, window_, 0, 0, static_cast<unsigned>(attributes.width),
+                            static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+  if (image == nullptr) return result;
+  result.width = attributes.width;
+  result.height = attributes.height;
+  result.pixels.reserve(static_cast<std::size_t>(result.width) * result.height);
+  for (int y = 0; y < result.height; ++y) {
+    for (int x = 0; x < result.width; ++x) {
+      const unsigned long pixel = XGetPixel(image, x, y);
+      result.pixels.push_back(channel(pixel, image->red_mask) << 16 |
+                              channel(pixel, image->green_mask) << 8 |
+                              channel(pixel, image->blue_mask));
+    }
+  }
+  XDestroyImage(image);
+  return result;
+}

@@ -1,0 +1,95 @@
+// Test helpers that run real processes in a real X server: a private Xvfb, the program under
+// test, XTest input and window captures read back with XGetImage.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Polls `condition` every 20 ms until it holds or `timeout` passes; true when it held.
+bool wait_until(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+
+// A child process, killed and reaped on destruction if it is still running. Children also die
+// with the test process, so a crashed test leaves nothing behind.
+class ChildProcess {
+ public:
+  ChildProcess() = default;
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  ~ChildProcess() { kill_and_reap(); }
+
+  // Starts `argv` with the test's environment plus `extra_env` ("NAME=value"), standard output
+  // (and standard error if `both_outputs`) to `output_path`, and `inherited_fd` (if not -1)
+  // left open in the child.
+  bool start(const std::vector<std::string>& argv, const std::vector<std::string>& extra_env,
+             const std::string& output_path, bool both_outputs = false, int inherited_fd = -1);
+  // Waits for the exit and stores the waitpid status; false on timeout.
+  bool wait_exit(std::chrono::milliseconds timeout, int* status);
+  void kill_and_reap();
+  bool running() const { return pid_ > 0; }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// A private Xvfb on a display number it picks itself, so parallel tests never collide.
+class XvfbServer {
+ public:
+  bool start(const std::string& log_path);
+  const std::string& display_name() const { return display_name_; }
+
+ private:
+  ChildProcess process_;
+  std::string display_name_;
+};
+
+// An RGB capture, pixels as 0xRRGGBB, row 0 at the top.
+struct Capture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> pixels;
+
+  std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+  bool operator==(const Capture&) const = default;
+  // Pixels of exactly this colour.
+  int count(std::uint32_t rgb) const;
+};
+
+// A client connection that finds a top-level window by title, drives it with XTest and
+// captures it.
+class XClient {
+ public:
+  XClient() = default;
+  XClient(const XClient&) = delete;
+  XClient& operator=(const XClient&) = delete;
+  ~XClient();
+
+  bool connect(const std::string& display_name);
+  // Waits for a viewable window titled `title`, moves it to the screen's origin (without a
+  // window manager it starts at (-1, -1), which would clip a capture) and gives it the focus.
+  bool attach_to_window(const std::string& title, std::chrono::milliseconds timeout);
+
+  // Pointer positions are window pixels; the window sits at the screen's origin.
+  void move_pointer(int x, int y);
+  void press_button(int button);  // X numbering: 1 left, 2 middle, 3 right
+  void release_button(int button);
+  void click(int button, int x, int y);
+  // Types one character; upper-case letters are typed with Shift held.
+  void type(char character);
+  void type_escape();
+
+  // Resizes the window and waits until the server reports the new size.
+  bool resize(int width, int height);
+
+  Capture capture();
+
+ private:
+  void tap_keycode(unsigned keycode, bool shifted);
+
+  struct _XDisplay* display_ = nullptr;
+  unsigned long window_ = 0;
+};
