@@ -8,8 +8,9 @@ constexpr int kDiffusePasses = 20;
 
 void gpuKernelDiffuse(int N, int b, float* x, float* x0, float rate, float dt, int* boundary) {
   const float a = static_cast<float>(static_cast<double>(dt) * rate * N * N);
+  // The thread's indices cannot change while it runs: the kernel has no barrier.
+  const ThreadCell c = threadCell(N);
   for (int pass = 0; pass < kDiffusePasses; ++pass) {
-    const ThreadCell c = threadCell(N);
     if (isEdgeOrObstacleCell(N, c, boundary)) {
       x[c.t] = 0.0f;
     } else {
