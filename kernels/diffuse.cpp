@@ -8,10 +8,12 @@ constexpr int kDiffusePasses = 20;
 
 void gpuKernelDiffuse(int N, int b, float* x, float* x0, float rate, float dt, int* boundary) {
   const float a = static_cast<float>(static_cast<double>(dt) * rate * N * N);
-  // The thread's indices cannot change while it runs: the kernel has no barrier.
+  // Neither the thread's indices (no barrier) nor the mask (nobody writes it) change during
+  // the launch, so the cell is classified once.
   const ThreadCell c = threadCell(N);
+  const bool cleared = isEdgeOrObstacleCell(N, c, boundary);
   for (int pass = 0; pass < kDiffusePasses; ++pass) {
-    if (isEdgeOrObstacleCell(N, c, boundary)) {
+    if (cleared) {
       x[c.t] = 0.0f;
     } else {
       const float divisor = static_cast<float>(static_cast<double>(a) * 4.0 + 1.0);

@@ -9,8 +9,10 @@ constexpr int kPressurePasses = 20;
 
 void gpuKernelProjectStep2(int N, float* p, float* div, int* boundary) {
   const ThreadCell c = threadCell(N);
+  // The mask is read-only in every launch: the cell's class holds for all passes.
+  const bool cleared = isEdgeOrObstacleCell(N, c, boundary);
   for (int pass = 0; pass < kPressurePasses; ++pass) {
-    if (isEdgeOrObstacleCell(N, c, boundary)) {
+    if (cleared) {
       p[c.t] = 0.0f;
     } else {
       const float sum = static_cast<float>(
