@@ -11,7 +11,8 @@ void gpuKernelDiffuse(int N, int b, float* x, float* x0, float rate, float dt, i
   // Neither the thread's indices (no barrier) nor the mask (nobody writes it) change during
   // the launch, so the cell is classified once.
   const ThreadCell c = threadCell(N);
-  const bool cleared = isEdgeOrObstacleCell(N, c, boundary);
+  const bool onEdge = isEdgeCell(N, c);
+  const bool cleared = onEdge || boundary[c.t] != 0;
   for (int pass = 0; pass < kDiffusePasses; ++pass) {
     if (cleared) {
       x[c.t] = 0.0f;
@@ -24,6 +25,6 @@ void gpuKernelDiffuse(int N, int b, float* x, float* x0, float rate, float dt, i
       const float numerator = static_cast<float>(x0[c.t] + a * neighbours);
       x[c.t] = deviceDivide(numerator, divisor);
     }
-    fillEdge(N, b, x, c);
+    if (onEdge) fillEdge(N, b, x, c);  // the fill leaves other cells alone
   }
 }

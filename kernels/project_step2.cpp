@@ -10,7 +10,8 @@ constexpr int kPressurePasses = 20;
 void gpuKernelProjectStep2(int N, float* p, float* div, int* boundary) {
   const ThreadCell c = threadCell(N);
   // The mask is read-only in every launch: the cell's class holds for all passes.
-  const bool cleared = isEdgeOrObstacleCell(N, c, boundary);
+  const bool onEdge = isEdgeCell(N, c);
+  const bool cleared = onEdge || boundary[c.t] != 0;
   for (int pass = 0; pass < kPressurePasses; ++pass) {
     if (cleared) {
       p[c.t] = 0.0f;
@@ -23,6 +24,6 @@ void gpuKernelProjectStep2(int N, float* p, float* div, int* boundary) {
       p[c.t] = pointsAtObstacle(pval, N, c, Axis::J, boundary) ? -pval : pval;
     }
     blockBarrier();
-    fillEdgeCopy(N, p, c);
+    if (onEdge) fillEdgeCopy(N, p, c);  // the fill leaves other cells alone
   }
 }
