@@ -1,12 +1,13 @@
 // Device memory: buffers mapped in the low 4 GiB of the address space (device addresses are
 // 32 bits wide), kept apart from host memory, checked on every copy and free. Freed buffers
 // are kept for reuse by a later allocation of the same size, so a program that allocates and
-// frees the same buffers every step makes no system call after its first step.
+// frees the same buffers every step makes no system call and no host allocation after its
+// first step.
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
-#include <map>
 #include <vector>
 
 #include "fault_injection.h"
@@ -26,15 +27,18 @@ using runtime_testing::RuntimeCall;
 
 constexpr std::uintptr_t kDeviceAddressLimit = std::uintptr_t{1} << 32;
 
-struct Allocation {
-  std::size_t size;           // as requested
-  std::size_t mappedSize;     // whole pages
-  std::uint64_t sequence;     // allocation order, for listing
+// One mapping of device memory, live or kept for reuse. The table only grows when a new
+// mapping is made, so recycling a buffer allocates nothing on the host either.
+struct Block {
+  std::uintptr_t address;
+  std::size_t mappedSize;   // whole pages
+  std::size_t size;         // as requested, while live
+  std::uint64_t sequence;   // allocation order, for listing
+  bool live;
 };
 
 struct DeviceHeap {
-  std::map<std::uintptr_t, Allocation> live;                     // by base address
-  std::multimap<std::size_t, std::uintptr_t> spare;              // freed, by mapped size
+  std::vector<Block> blocks;
   std::uint64_t nextSequence = 0;
 };
 
@@ -65,16 +69,29 @@ std::uintptr_t mapLowPages(std::size_t mappedSize) {
   return address;
 }
 
-// The live allocation that holds [address, address + count), or nullptr.
-const Allocation* findRange(std::uintptr_t address, std::size_t count) {
-  DeviceHeap& h = heap();
-  auto it = h.live.upper_bound(address);
-  if (it == h.live.begin()) return nullptr;
-  --it;
-  const std::size_t offset = address - it->first;
-  if (offset >= it->second.size && !(offset == 0 && count == 0)) return nullptr;
-  if (count > it->second.size - offset) return nullptr;
-  return &it->second;
+// The live block that holds [address, address + count), or nullptr.
+const Block* findRange(std::uintptr_t address, std::size_t count) {
+  for (const Block& block : heap().blocks) {
+    if (!block.live || address < block.address) continue;
+    const std::size_t offset = address - block.address;
+    if (offset < block.size && count <= block.size - offset) return &block;
+    if (offset == 0 && count == 0) return &block;
+  }
+  return nullptr;
+}
+
+Block* findLive(std::uintptr_t address) {
+  for (Block& block : heap().blocks) {
+    if (block.live && block.address == address) return &block;
+  }
+  return nullptr;
+}
+
+Block* findSpare(std::size_t mappedSize) {
+  for (Block& block : heap().blocks) {
+    if (!block.live && block.mappedSize == mappedSize) return &block;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -88,31 +105,29 @@ cudaError_t cudaMalloc(void** devicePointer, std::size_t size) {
 
   DeviceHeap& h = heap();
   const std::size_t mappedSize = pageRounded(size);
-  std::uintptr_t address = 0;
-  if (auto spare = h.spare.find(mappedSize); spare != h.spare.end()) {
-    address = spare->second;
-    h.spare.erase(spare);
-    VELMAR_UNPOISON(reinterpret_cast<void*>(address), mappedSize);
+  Block* block = findSpare(mappedSize);
+  if (block != nullptr) {
+    VELMAR_UNPOISON(reinterpret_cast<void*>(block->address), mappedSize);
   } else {
-    address = mapLowPages(mappedSize);
+    const std::uintptr_t address = mapLowPages(mappedSize);
     if (address == 0) return cudaErrorMemoryAllocation;
+    block = &h.blocks.emplace_back(Block{address, mappedSize, 0, 0, false});
   }
-  h.live.emplace(address, Allocation{size, mappedSize, h.nextSequence++});
-  *devicePointer = reinterpret_cast<void*>(address);
+  block->size = size;
+  block->sequence = h.nextSequence++;
+  block->live = true;
+  *devicePointer = reinterpret_cast<void*>(block->address);
   return cudaSuccess;
 }
 
 cudaError_t cudaFree(void* devicePointer) {
   if (cudaError_t fault = runtime_detail::takeInjectedFault(RuntimeCall::Free)) return fault;
   if (devicePointer == nullptr) return cudaSuccess;
-  DeviceHeap& h = heap();
-  auto it = h.live.find(reinterpret_cast<std::uintptr_t>(devicePointer));
-  if (it == h.live.end()) return cudaErrorInvalidDevicePointer;
-  const std::size_t mappedSize = it->second.mappedSize;
-  h.spare.emplace(mappedSize, it->first);
+  Block* block = findLive(reinterpret_cast<std::uintptr_t>(devicePointer));
+  if (block == nullptr) return cudaErrorInvalidDevicePointer;
+  block->live = false;
   // A kernel or copy that still uses the freed buffer is reported by the address sanitizer.
-  VELMAR_POISON(devicePointer, mappedSize);
-  h.live.erase(it);
+  VELMAR_POISON(devicePointer, block->mappedSize);
   return cudaSuccess;
 }
 
@@ -134,12 +149,14 @@ cudaError_t cudaMemcpy(void* destination, const void* source, std::size_t count,
 namespace runtime_testing {
 
 std::vector<DeviceAllocation> liveAllocations() {
-  std::map<std::uint64_t, DeviceAllocation> bySequence;
-  for (const auto& [address, allocation] : heap().live) {
-    bySequence.emplace(allocation.sequence, DeviceAllocation{address, allocation.size});
+  std::vector<const Block*> live;
+  for (const Block& block : heap().blocks) {
+    if (block.live) live.push_back(&block);
   }
+  std::sort(live.begin(), live.end(),
+            [](const Block* a, const Block* b) { return a->sequence < b->sequence; });
   std::vector<DeviceAllocation> result;
-  for (const auto& entry : bySequence) result.push_back(entry.second);
+  for (const Block* block : live) result.push_back({block->address, block->size});
   return result;
 }
 
