@@ -13,11 +13,11 @@ void gpuKernelDiffuse(int N, int b, float* x, float* x0, float rate, float dt, i
   const ThreadCell c = threadCell(N);
   const bool onEdge = isEdgeCell(N, c);
   const bool cleared = onEdge || boundary[c.t] != 0;
+  const float divisor = static_cast<float>(static_cast<double>(a) * 4.0 + 1.0);
   for (int pass = 0; pass < kDiffusePasses; ++pass) {
     if (cleared) {
       x[c.t] = 0.0f;
     } else {
-      const float divisor = static_cast<float>(static_cast<double>(a) * 4.0 + 1.0);
       const double neighbours = ((static_cast<double>(x[cellIndex(N, c.i - 1, c.j)]) +
                                   x[cellIndex(N, c.i + 1, c.j)]) +
                                  x[cellIndex(N, c.i, c.j - 1)]) +
