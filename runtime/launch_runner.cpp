@@ -122,28 +122,32 @@ bool ensureFibers(ThreadSlot threadCount) {
   return true;
 }
 
-void runBlock() {
-  const ThreadSlot count = runner.threadCount;
-  runner.fibersRunning = false;
-  for (ThreadSlot k = 0; k < count; ++k) {
+// Thread 0 has reached its first barrier: from here on the block's threads take turns on
+// their fibers, and the runner keeps count of who has finished and who crossed how often.
+[[gnu::noinline, gnu::cold]] void startRing() {
+  runner.fibersRunning = true;
+  for (ThreadSlot k = 0; k < runner.threadCount; ++k) {
     runner.finished[k] = 0;
     runner.barriersReached[k] = 0;
   }
+}
 
+void runBlock() {
+  const ThreadSlot count = runner.threadCount;
+  runner.fibersRunning = false;
   publishThread(0);
   runner.entry(runner.record);
-  runner.finished[0] = 1;
 
   if (!runner.fibersRunning) {
+    // No barrier: every other thread runs as a plain call.
     for (ThreadSlot k = 1; k < count; ++k) {
       publishThread(k);
       runner.entry(runner.record);
-      runner.finished[k] = 1;
     }
-  } else {
-    for (ThreadSlot next = nextInRing(0); next != 0; next = nextInRing(0)) switchThread(0, next);
+    return;
   }
-
+  runner.finished[0] = 1;
+  for (ThreadSlot next = nextInRing(0); next != 0; next = nextInRing(0)) switchThread(0, next);
   for (ThreadSlot k = 1; k < count; ++k) {
     if (runner.barriersReached[k] != runner.barriersReached[0]) runner.diverged = true;
   }
@@ -191,11 +195,14 @@ void __cudaSynchronizeThreads(void*, void*) {
   using namespace runtime_detail;
   if (!runner.active) return;
   const ThreadSlot thread = runner.current;
-  ++runner.barriersReached[thread];
   if (!runner.fibersRunning) {
-    if (thread != 0) return;
-    runner.fibersRunning = true;
+    if (thread != 0) {
+      runner.diverged = true;
+      return;
+    }
+    startRing();
   }
+  ++runner.barriersReached[thread];
   const ThreadSlot next = nextInRing(thread);
   if (next != thread) switchThread(thread, next);
 }
