@@ -75,7 +75,6 @@ const Block* findRange(std::uintptr_t address, std::size_t count) {
     if (!block.live || address < block.address) continue;
     const std::size_t offset = address - block.address;
     if (offset < block.size && count <= block.size - offset) return &block;
-    if (offset == 0 && count == 0) return &block;
   }
   return nullptr;
 }

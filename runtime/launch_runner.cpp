@@ -31,7 +31,7 @@ struct RunnerState {
 
   // The block being run.
   ThreadSlot current = 0;
-  ThreadSlot switchedFrom = 0;
+  ThreadSlot switchedFrom = 0;  // read only by the sanitizer's stack bookkeeping
   bool fibersRunning = false;
   bool diverged = false;
   std::array<std::uint8_t, kMaxThreadsPerBlock> finished{};
@@ -77,8 +77,8 @@ void noteStackSwitchedFrom(const void* bottom, std::size_t size) {
 // where the return predictor expects.
 [[gnu::noinline]] void switchThread(ThreadSlot from, ThreadSlot to) {
   publishThread(to);
-  runner.switchedFrom = from;
 #ifdef VELMAR_ASAN_FIBERS
+  runner.switchedFrom = from;
   void* fakeStack = nullptr;
   __sanitizer_start_switch_fiber(&fakeStack, runner.stackBottom[to], runner.stackSize[to]);
   fiber_switch(&runner.parkedAt[from], runner.parkedAt[to]);

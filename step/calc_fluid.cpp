@@ -15,16 +15,6 @@ namespace {
 constexpr std::size_t kFieldBytes = kGridCells * sizeof(float);
 static_assert(sizeof(std::int32_t) == sizeof(float));
 
-struct DeviceBuffers {
-  float* gpuU = nullptr;
-  float* gpuV = nullptr;
-  float* gpuUPrev = nullptr;
-  float* gpuVPrev = nullptr;
-  float* gpuDens = nullptr;
-  float* gpuDensPrev = nullptr;
-  int* gpuBoundary = nullptr;
-};
-
 [[noreturn]] void failStep(const char* message) {
   std::printf("%s", message);
   std::exit(1);
@@ -34,9 +24,11 @@ void check(cudaError_t status, const char* message) {
   if (status != cudaSuccess) failStep(message);
 }
 
+// The seven buffers, in the order they are allocated, uploaded, downloaded and freed.
+enum Buffer { gpuU, gpuV, gpuUPrev, gpuVPrev, gpuDens, gpuDensPrev, gpuBoundary, kBufferCount };
+
 // One buffer's way through the step, with the line printed when a stage of it fails.
 struct BufferRoute {
-  void** buffer;
   void* hostField;
   const char* mallocFailed;
   const char* uploadFailed;
@@ -44,21 +36,53 @@ struct BufferRoute {
   const char* freeFailed;
 };
 
-void allocateAndUpload(const BufferRoute (&routes)[7]) {
-  for (const BufferRoute& route : routes) check(cudaMalloc(route.buffer, kFieldBytes), route.mallocFailed);
-  for (const BufferRoute& route : routes) {
-    check(cudaMemcpy(*route.buffer, route.hostField, kFieldBytes, cudaMemcpyHostToDevice),
-          route.uploadFailed);
+const BufferRoute kRoutes[kBufferCount] = {
+    {fluid.u, "In gpuCalcFluid: cudaMalloc for gpuU failed.\n",
+     "In gpuCalcFluid: cudaMemcpy for gpuU failed.\n",
+     "In gpuCalcFluid: cudaMemcpy back to host for u failed.\n",
+     "In gpuCalcFluid: cudaFree gpuU failed.\n"},
+    {fluid.v, "In gpuCalcFluid: cudaMalloc for gpuV failed.\n",
+     "In gpuCalcFluid: cudaMemcpy for gpuV failed.\n",
+     "In gpuCalcFluid: cudaMemcpy back to host for v failed.\n",
+     "In gpuCalcFluid: cudaFree gpuV failed.\n"},
+    {fluid.u_prev, "In gpuCalcFluid: cudaMalloc for gpuUPrev failed.\n",
+     "In gpuCalcFluid: cudaMemcpy for gpuUPrev failed.\n",
+     "In gpuCalcFluid: cudaMemcpy back to host for u_prev failed.\n",
+     "In gpuCalcFluid: cudaFree gpuUPrev failed.\n"},
+    {fluid.v_prev, "In gpuCalcFluid: cudaMalloc for gpuVPrev failed.\n",
+     "In gpuCalcFluid: cudaMemcpy for gpuVPrev failed.\n",
+     "In gpuCalcFluid: cudaMemcpy back to host for v_prev failed.\n",
+     "In gpuCalcFluid: cudaFree gpuVPrev failed.\n"},
+    {fluid.dens, "In gpuCalcFluid: cudaMalloc for gpuDens failed.\n",
+     "In gpuCalcFluid: cudaMemcpy for gpuDens failed.\n",
+     "In gpuCalcFluid: cudaMemcpy back to host for dens failed.\n",
+     "In gpuCalcFluid: cudaFree gpuDens failed.\n"},
+    {fluid.dens_prev, "In gpuCalcFluid: cudaMalloc for gpuDensPrev failed.\n",
+     "In gpuCalcFluid: cudaMemcpy for gpuDensPrev failed.\n",
+     "In gpuCalcFluid: cudaMemcpy back to host for dens_prev failed.\n",
+     "In gpuCalcFluid: cudaFree gpuDensPrev failed.\n"},
+    {fluid.boundary, "In gpuCalcFluid: cudaMalloc for gpuBoundary failed.\n",
+     "In gpuProject: cudaMemcpy for gpuBoundary failed.\n", nullptr,
+     "In gpuProject: cudaFree gpuBoundary failed.\n"},
+};
+
+void allocateAndUpload(void* (&buffers)[kBufferCount]) {
+  for (int k = 0; k < kBufferCount; ++k) {
+    check(cudaMalloc(&buffers[k], kFieldBytes), kRoutes[k].mallocFailed);
+  }
+  for (int k = 0; k < kBufferCount; ++k) {
+    check(cudaMemcpy(buffers[k], kRoutes[k].hostField, kFieldBytes, cudaMemcpyHostToDevice),
+          kRoutes[k].uploadFailed);
   }
 }
 
-void downloadAndFree(const BufferRoute (&routes)[7]) {
-  for (const BufferRoute& route : routes) {
-    if (route.downloadFailed == nullptr) continue;
-    check(cudaMemcpy(route.hostField, *route.buffer, kFieldBytes, cudaMemcpyDeviceToHost),
-          route.downloadFailed);
+void downloadAndFree(void* const (&buffers)[kBufferCount]) {
+  for (int k = 0; k < kBufferCount; ++k) {
+    if (kRoutes[k].downloadFailed == nullptr) continue;
+    check(cudaMemcpy(kRoutes[k].hostField, buffers[k], kFieldBytes, cudaMemcpyDeviceToHost),
+          kRoutes[k].downloadFailed);
   }
-  for (const BufferRoute& route : routes) check(cudaFree(*route.buffer), route.freeFailed);
+  for (int k = 0; k < kBufferCount; ++k) check(cudaFree(buffers[k]), kRoutes[k].freeFailed);
 }
 
 // A kernel whose configuration is refused is skipped; the step goes on without it.
@@ -69,58 +93,21 @@ bool configureLaunch(Size3 gridSize, Size3 blockSize) {
 }  // namespace
 
 void gpuCalcFluid() {
-  DeviceBuffers b;
-  const BufferRoute routes[7] = {
-      {reinterpret_cast<void**>(&b.gpuU), fluid.u,
-       "In gpuCalcFluid: cudaMalloc for gpuU failed.\n",
-       "In gpuCalcFluid: cudaMemcpy for gpuU failed.\n",
-       "In gpuCalcFluid: cudaMemcpy back to host for u failed.\n",
-       "In gpuCalcFluid: cudaFree gpuU failed.\n"},
-      {reinterpret_cast<void**>(&b.gpuV), fluid.v,
-       "In gpuCalcFluid: cudaMalloc for gpuV failed.\n",
-       "In gpuCalcFluid: cudaMemcpy for gpuV failed.\n",
-       "In gpuCalcFluid: cudaMemcpy back to host for v failed.\n",
-       "In gpuCalcFluid: cudaFree gpuV failed.\n"},
-      {reinterpret_cast<void**>(&b.gpuUPrev), fluid.u_prev,
-       "In gpuCalcFluid: cudaMalloc for gpuUPrev failed.\n",
-       "In gpuCalcFluid: cudaMemcpy for gpuUPrev failed.\n",
-       "In gpuCalcFluid: cudaMemcpy back to host for u_prev failed.\n",
-       "In gpuCalcFluid: cudaFree gpuUPrev failed.\n"},
-      {reinterpret_cast<void**>(&b.gpuVPrev), fluid.v_prev,
-       "In gpuCalcFluid: cudaMalloc for gpuVPrev failed.\n",
-       "In gpuCalcFluid: cudaMemcpy for gpuVPrev failed.\n",
-       "In gpuCalcFluid: cudaMemcpy back to host for v_prev failed.\n",
-       "In gpuCalcFluid: cudaFree gpuVPrev failed.\n"},
-      {reinterpret_cast<void**>(&b.gpuDens), fluid.dens,
-       "In gpuCalcFluid: cudaMalloc for gpuDens failed.\n",
-       "In gpuCalcFluid: cudaMemcpy for gpuDens failed.\n",
-       "In gpuCalcFluid: cudaMemcpy back to host for dens failed.\n",
-       "In gpuCalcFluid: cudaFree gpuDens failed.\n"},
-      {reinterpret_cast<void**>(&b.gpuDensPrev), fluid.dens_prev,
-       "In gpuCalcFluid: cudaMalloc for gpuDensPrev failed.\n",
-       "In gpuCalcFluid: cudaMemcpy for gpuDensPrev failed.\n",
-       "In gpuCalcFluid: cudaMemcpy back to host for dens_prev failed.\n",
-       "In gpuCalcFluid: cudaFree gpuDensPrev failed.\n"},
-      {reinterpret_cast<void**>(&b.gpuBoundary), fluid.boundary,
-       "In gpuCalcFluid: cudaMalloc for gpuBoundary failed.\n",
-       "In gpuProject: cudaMemcpy for gpuBoundary failed.\n",
-       nullptr,
-       "In gpuProject: cudaFree gpuBoundary failed.\n"},
-  };
-  allocateAndUpload(routes);
+  void* buffers[kBufferCount] = {};
+  allocateAndUpload(buffers);
 
   const Size3 blockSize(threads_per_block, 1, 1);
   const Size3 gridSize(blocks_per_launch, 1, 1);
 
   // Working handles: each starts on its own buffer and is exchanged with its partner between
   // launches, twice per step, so all are back on their own buffers at the end.
-  float* dens = b.gpuDens;
-  float* dens_prev = b.gpuDensPrev;
-  float* u = b.gpuU;
-  float* u_prev = b.gpuUPrev;
-  float* v = b.gpuV;
-  float* v_prev = b.gpuVPrev;
-  int* boundary = b.gpuBoundary;
+  float* dens = static_cast<float*>(buffers[gpuDens]);
+  float* dens_prev = static_cast<float*>(buffers[gpuDensPrev]);
+  float* u = static_cast<float*>(buffers[gpuU]);
+  float* u_prev = static_cast<float*>(buffers[gpuUPrev]);
+  float* v = static_cast<float*>(buffers[gpuV]);
+  float* v_prev = static_cast<float*>(buffers[gpuVPrev]);
+  int* boundary = static_cast<int*>(buffers[gpuBoundary]);
   const FluidState& s = fluid;
 
   // Density: add source, diffuse, advect along the velocity of the previous step.
@@ -165,5 +152,5 @@ void gpuCalcFluid() {
   if (configureLaunch(gridSize, blockSize)) gpuLaunchProjectStep2(s.N, u_prev, v_prev, boundary);
   if (configureLaunch(gridSize, blockSize)) gpuLaunchProjectStep3(s.N, u, v, u_prev, boundary);
 
-  downloadAndFree(routes);
+  downloadAndFree(buffers);
 }
