@@ -18,9 +18,10 @@ void emptyEntry(const void*) {}
 void emptyStub() {}
 
 constexpr int kBarriersPerThread = 20;
-void barrierEntry(const void*) {
-  for (int k = 0; k < kBarriersPerThread; ++k) __cudaSynchronizeThreads(nullptr, nullptr);
+cudaDeviceThread barrierThread() {
+  for (int k = 0; k < kBarriersPerThread; ++k) co_await __cudaSynchronizeThreads(nullptr, nullptr);
 }
+void barrierEntry(const void*) { barrierThread(); }
 void barrierStub() {}
 
 const void* id(void (*stub)()) { return reinterpret_cast<const void*>(stub); }

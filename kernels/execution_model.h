@@ -42,5 +42,6 @@ inline bool isEdgeOrObstacleCell(int n, const ThreadCell& c, const int* boundary
   return isEdgeCell(n, c) || boundary[c.t] != 0;
 }
 
-// Waits until every thread of the block has arrived.
-inline void blockBarrier() { __cudaSynchronizeThreads(nullptr, nullptr); }
+// Waits until every thread of the block has arrived; kernels that use it are coroutines and
+// wait with `co_await blockBarrier();`.
+inline cudaBlockBarrier blockBarrier() { return __cudaSynchronizeThreads(nullptr, nullptr); }

@@ -4,6 +4,8 @@
 // where it is stored.
 #pragma once
 
+#include "cuda_runtime.h"
+
 // x += s * dt in every cell.
 void gpuKernelAdd_Source(int N, float* x, float* s, float dt);
 
@@ -15,6 +17,8 @@ void gpuKernelAdvect(int N, int b, float* d, float* d0, float* u, float* v, floa
                      int* boundary);
 
 // Projection: divergence and cleared pressure; pressure relaxation; gradient subtraction.
-void gpuKernelProjectStep1(int N, float* u, float* v, float* p, float* div, int* boundary);
-void gpuKernelProjectStep2(int N, float* p, float* div, int* boundary);
-void gpuKernelProjectStep3(int N, float* u, float* v, float* p, int* boundary);
+// These wait at block barriers, so they are coroutines that the runtime runs phase by phase.
+cudaDeviceThread gpuKernelProjectStep1(int N, float* u, float* v, float* p, float* div,
+                                       int* boundary);
+cudaDeviceThread gpuKernelProjectStep2(int N, float* p, float* div, int* boundary);
+cudaDeviceThread gpuKernelProjectStep3(int N, float* u, float* v, float* p, int* boundary);

@@ -2,7 +2,8 @@
 #include "kernels.h"
 #include "obstacle_reflection.h"
 
-void gpuKernelProjectStep1(int N, float* u, float* v, float* p, float* div, int* boundary) {
+cudaDeviceThread gpuKernelProjectStep1(int N, float* u, float* v, float* p, float* div,
+                                       int* boundary) {
   const float h = static_cast<float>(1.0 / N);
   const ThreadCell c = threadCell(N);
   if (isEdgeOrObstacleCell(N, c, boundary)) {
@@ -15,7 +16,7 @@ void gpuKernelProjectStep1(int N, float* u, float* v, float* p, float* div, int*
     div[c.t] = pointsAtObstacle(dval, N, c, Axis::I, boundary) ? -dval : dval;
   }
   p[c.t] = 0.0f;
-  blockBarrier();
+  co_await blockBarrier();
   fillEdgeCopy(N, div, c);
   fillEdgeCopy(N, p, c);
 }

@@ -7,7 +7,7 @@ namespace {
 constexpr int kPressurePasses = 20;
 }
 
-void gpuKernelProjectStep2(int N, float* p, float* div, int* boundary) {
+cudaDeviceThread gpuKernelProjectStep2(int N, float* p, float* div, int* boundary) {
   const ThreadCell c = threadCell(N);
   // The mask is read-only in every launch: the cell's class holds for all passes.
   const bool onEdge = isEdgeCell(N, c);
@@ -23,7 +23,7 @@ void gpuKernelProjectStep2(int N, float* p, float* div, int* boundary) {
       const float pval = deviceDivide(sum, 4.0f);
       p[c.t] = pointsAtObstacle(pval, N, c, Axis::J, boundary) ? -pval : pval;
     }
-    blockBarrier();
+    co_await blockBarrier();
     if (onEdge) fillEdgeCopy(N, p, c);  // the fill leaves other cells alone
   }
 }

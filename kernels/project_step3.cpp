@@ -12,7 +12,8 @@ float halfDifferenceOver(float plus, float minus, float h) {
 
 }  // namespace
 
-void gpuKernelProjectStep3(int N, float* u, float* v, float* p, int* boundary) {
+cudaDeviceThread gpuKernelProjectStep3(int N, float* u, float* v, float* p,
+                                       int* boundary) {
   const float h = static_cast<float>(1.0 / N);
   const ThreadCell c = threadCell(N);
   if (isEdgeOrObstacleCell(N, c, boundary)) {
@@ -32,7 +33,7 @@ void gpuKernelProjectStep3(int N, float* u, float* v, float* p, int* boundary) {
                                     ? static_cast<double>(v[c.t]) + gj
                                     : static_cast<double>(v[c.t]) - gj);
   }
-  blockBarrier();
+  co_await blockBarrier();
   fillEdgeCopy(N, u, c);
   fillEdgeCopy(N, v, c);
 }

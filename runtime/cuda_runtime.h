@@ -2,12 +2,17 @@
 // "device" that is host memory and kernels that run as host code, thread by thread, in a fixed,
 // deterministic order. Nothing here knows what the kernels compute.
 //
+// Kernel threads run one at a time. A kernel that waits at block barriers is a coroutine
+// (device_thread.h), so a block's threads run phase by phase, from one barrier to the next.
+//
 // Device addresses are 32 bits wide: every device buffer lives in the low 4 GiB of the address
 // space, so a kernel argument that carries a buffer address fits one 4-byte argument slot.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "device_thread.h"
 
 enum cudaError_t : int {
   cudaSuccess = 0,
@@ -72,5 +77,9 @@ cudaError_t __cudaRegisterFunction(void** module, const void* hostFunction,
                                    int threadLimit, dim3* threadIndex, dim3* blockIndex,
                                    dim3* blockSize, dim3* gridSize, int* warpSize);
 
-// The block barrier, called from kernel code with two null arguments.
-void __cudaSynchronizeThreads(void*, void*);
+// The block barrier, awaited by kernel code with two null arguments in a kernel that returns
+// cudaDeviceThread: `co_await __cudaSynchronizeThreads(nullptr, nullptr);`. Inline, because
+// the pressure relaxation crosses it 650,000 times a step.
+inline cudaBlockBarrier __cudaSynchronizeThreads(void*, void*) {
+  return {runtime_detail::runningThreadParkingSlot};
+}

@@ -8,7 +8,7 @@ namespace {
 
 using runtime_testing::RuntimeCall;
 
-constexpr std::size_t kCallKinds = static_cast<std::size_t>(RuntimeCall::UnregisterFatBinary) + 1;
+constexpr std::size_t kCallKinds = static_cast<std::size_t>(RuntimeCall::ThreadFrame) + 1;
 
 struct ArmedFault {
   std::uint64_t firstCall;  // call numbers are counted per kind, from 1

@@ -18,13 +18,13 @@ struct LaunchJob {
 };
 
 // Blocks run one after another in increasing index (x fastest). Inside a block, threads
-// 0, 1, ... each run up to their next block barrier or their end, in turn, then all continue
-// the same way. Thread 0 runs on the caller's stack; the others need fibers only once thread
-// 0 reaches a barrier, so a kernel without a barrier runs as plain calls.
+// 0, 1, ... each run up to their next block barrier or their end, in turn, then all those
+// waiting at the barrier continue the same way. A kernel without a barrier therefore runs as
+// one plain call per thread.
 //
-// Returns cudaErrorLaunchFailure, after running every thread, if the threads of some block
-// reached the barrier unequally often, and cudaErrorMemoryAllocation, before running any,
-// if fiber stacks could not be mapped.
+// Returns, after running every thread it could: cudaErrorMemoryAllocation if some thread
+// could not get a frame and never ran; otherwise cudaErrorLaunchFailure if the threads of some
+// block reached the barrier unequally often.
 cudaError_t runLaunch(const LaunchJob& job);
 
 // True while a launch is running (its kernels are on the stack).

@@ -23,6 +23,8 @@ enum class RuntimeCall {
   RegisterFatBinary,
   RegisterFunction,
   UnregisterFatBinary,
+  // Host memory for a kernel thread's frame, asked for only when no recycled frame fits.
+  ThreadFrame,
 };
 
 // Makes the nth call of `call` from now on (1 = the next one) fail with `status`, doing

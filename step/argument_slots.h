@@ -49,9 +49,10 @@ void setUpArgumentsAndLaunch(const void* launchStub, Args... args) {
   cudaLaunch(launchStub);
 }
 
-// Reads the kernel's parameters from their slots and calls the kernel body with them.
-template <typename... Params>
-void callWithRecord(void (*kernel)(Params...), const void* record) {
+// Reads the kernel's parameters from their slots and calls the kernel body with them. A kernel
+// with a barrier returns a cudaDeviceThread, which holds nothing the thunk needs.
+template <typename Result, typename... Params>
+void callWithRecord(Result (*kernel)(Params...), const void* record) {
   [&]<std::size_t... k>(std::index_sequence<k...>) {
     kernel(fromSlot<Params>(record, k)...);
   }(std::index_sequence_for<Params...>{});

@@ -31,30 +31,41 @@ struct Visit {
 };
 std::vector<Visit> visits;
 
-void tracingEntry(const void* record) {
-  const int barriers = readInt(record, 0);
-  const int leaver = readInt(record, 1);
+cudaDeviceThread tracingThread(int barriers, int leaver) {
   for (int phase = 0; phase <= barriers; ++phase) {
     visits.push_back({blockIndex.x, threadIndex.x, static_cast<unsigned>(phase)});
-    if (static_cast<int>(threadIndex.x) == leaver) return;
-    if (phase < barriers) __cudaSynchronizeThreads(nullptr, nullptr);
+    if (static_cast<int>(threadIndex.x) == leaver) co_return;
+    if (phase < barriers) co_await __cudaSynchronizeThreads(nullptr, nullptr);
   }
 }
+void tracingEntry(const void* record) { tracingThread(readInt(record, 0), readInt(record, 1)); }
 void tracingStub() {}
 
 // Each thread writes its slot of a per-block row, crosses the barrier and reads what its right
 // neighbour wrote; a local computed before the barrier must survive it.
 int exchangeRow[4][32];
 int exchangeSeen[4][32];
-void exchangeEntry(const void*) {
+cudaDeviceThread exchangeThread() {
   const unsigned b = blockIndex.x;
   const unsigned t = threadIndex.x;
   const int mine = static_cast<int>(100 * b + t);
   exchangeRow[b][t] = mine;
-  __cudaSynchronizeThreads(nullptr, nullptr);
+  co_await __cudaSynchronizeThreads(nullptr, nullptr);
   exchangeSeen[b][t] = exchangeRow[b][(t + 1) % 32] - mine;
 }
+void exchangeEntry(const void*) { exchangeThread(); }
 void exchangeStub() {}
+
+// A thread with a large frame of its own, which no other test kernel's frame can stand in for;
+// what it keeps in the frame must survive the barrier.
+cudaDeviceThread roomyThread() {
+  volatile unsigned char scratch[2000];
+  scratch[1999] = static_cast<unsigned char>(threadIndex.x);
+  co_await __cudaSynchronizeThreads(nullptr, nullptr);
+  visits.push_back({blockIndex.x, scratch[1999], 1});
+}
+void roomyEntry(const void*) { roomyThread(); }
+void roomyStub() {}
 
 // Records the record bytes and the published sizes.
 std::vector<unsigned char> recordSeen;
@@ -84,6 +95,7 @@ class RuntimeLaunch : public ::testing::Test {
     registerKernel(&exchangeStub, &exchangeEntry, "exchange");
     registerKernel(&recordingStub, &recordingEntry, "recording");
     registerKernel(&nestingStub, &nestingEntry, "nesting");
+    registerKernel(&roomyStub, &roomyEntry, "roomy");
   }
   static void TearDownTestSuite() { __cudaUnregisterFatBinary(module); }
   void SetUp() override {
@@ -165,6 +177,32 @@ TEST_F(RuntimeLaunch, UnevenBarriersFinishEveryThreadButFailTheLaunch) {
   EXPECT_EQ(visits, referenceOrder(2, 4, 1));
 }
 
+TEST_F(RuntimeLaunch, ThreadFramesAreRecycledAndARefusedFrameFailsTheLaunch) {
+  // Once a launch has run, the same launch again needs no new host memory.
+  ASSERT_EQ(launchTracing(dim3(4), dim3(32), 20), cudaSuccess);
+  runtime_testing::injectFault(runtime_testing::RuntimeCall::ThreadFrame, 1, cudaErrorMemoryAllocation);
+  visits.clear();
+  EXPECT_EQ(launchTracing(dim3(512), dim3(32), 20), cudaSuccess);
+  EXPECT_EQ(visits, referenceOrder(512, 32, 20));
+  runtime_testing::clearFaults();
+
+  // Thread 1 of the first block cannot get a frame: it never runs, the others still do, and
+  // the launch says so.
+  runtime_testing::injectFault(runtime_testing::RuntimeCall::ThreadFrame, 2, cudaErrorMemoryAllocation);
+  visits.clear();
+  ASSERT_EQ(cudaConfigureCall(dim3(2), dim3(4)), cudaSuccess);
+  EXPECT_EQ(cudaLaunch(id(roomyStub)), cudaErrorMemoryAllocation);
+  runtime_testing::clearFaults();
+  const std::vector<Visit> survivors = {{0, 0, 1}, {0, 2, 1}, {0, 3, 1},
+                                        {1, 0, 1}, {1, 1, 1}, {1, 2, 1}, {1, 3, 1}};
+  EXPECT_EQ(visits, survivors);
+
+  visits.clear();
+  ASSERT_EQ(cudaConfigureCall(dim3(2), dim3(4)), cudaSuccess);
+  EXPECT_EQ(cudaLaunch(id(roomyStub)), cudaSuccess);
+  EXPECT_EQ(visits.size(), 8u);
+}
+
 TEST_F(RuntimeLaunch, ConfigurationServesExactlyOneLaunch) {
   ASSERT_EQ(launchTracing(dim3(1), dim3(2), 0), cudaSuccess);
   EXPECT_EQ(cudaLaunch(id(tracingStub)), cudaErrorMissingConfiguration);
@@ -232,9 +270,10 @@ TEST_F(RuntimeLaunch, BadConfigurationsAndLaunchesAreRefused) {
   EXPECT_EQ(nestedStatus, cudaErrorNotPermitted);
   EXPECT_TRUE(recordSeen.empty());
 
-  // Outside a launch a barrier has nobody to wait for.
-  __cudaSynchronizeThreads(nullptr, nullptr);
-  EXPECT_TRUE(visits.empty());
+  // Outside a launch a barrier has nobody to wait for: the thread runs straight through.
+  threadIndex = blockIndex = dim3(0, 0, 0);
+  tracingThread(2, -1);
+  EXPECT_EQ(visits, referenceOrder(1, 1, 2));
 }
 
 TEST(RuntimeRegistration, TableIsKeyedByStubAndReleasedWithItsModule) {

@@ -1,0 +1,71 @@
+// Frames of kernel threads that wait at barriers. A launch of 512 x 32 threads begins and ends
+// 16384 of them, a block's worth alive at a time; a frame that ends goes onto a free list for
+// its size, and the next thread of that size takes it back.
+#include "thread_frames.h"
+
+#include <array>
+#include <new>
+
+#include "device_thread.h"
+#include "fault_injection.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define VELMAR_POISON(address, size) ASAN_POISON_MEMORY_REGION(address, size)
+#define VELMAR_UNPOISON(address, size) ASAN_UNPOISON_MEMORY_REGION(address, size)
+#else
+#define VELMAR_POISON(address, size) ((void)(address), (void)(size))
+#define VELMAR_UNPOISON(address, size) ((void)(address), (void)(size))
+#endif
+
+namespace {
+
+constexpr std::size_t kGranule = 64;         // frame sizes are rounded up to this
+constexpr std::size_t kRecycledGranules = 64;  // frames up to 4 KiB are recycled
+
+struct FreeFrame {
+  FreeFrame* next;
+};
+
+// Plain arrays, never destroyed: frames stay usable until the process ends.
+std::array<FreeFrame*, kRecycledGranules + 1> freeFrames{};
+std::uint64_t refused = 0;
+
+std::size_t granulesOf(std::size_t bytes) { return (bytes + kGranule - 1) / kGranule; }
+
+}  // namespace
+
+namespace runtime_detail {
+
+void* takeThreadFrame(std::size_t bytes) noexcept {
+  const std::size_t granules = granulesOf(bytes);
+  if (granules <= kRecycledGranules && freeFrames[granules] != nullptr) {
+    FreeFrame* frame = freeFrames[granules];
+    freeFrames[granules] = frame->next;
+    VELMAR_UNPOISON(frame, granules * kGranule);
+    return frame;
+  }
+  void* frame = nullptr;
+  if (takeInjectedFault(runtime_testing::RuntimeCall::ThreadFrame) == cudaSuccess) {
+    frame = ::operator new(granules * kGranule, std::nothrow);
+  }
+  if (frame == nullptr) ++refused;
+  return frame;
+}
+
+void giveThreadFrame(void* frame, std::size_t bytes) noexcept {
+  const std::size_t granules = granulesOf(bytes);
+  if (granules > kRecycledGranules) {
+    ::operator delete(frame);
+    return;
+  }
+  auto* entry = static_cast<FreeFrame*>(frame);
+  entry->next = freeFrames[granules];
+  freeFrames[granules] = entry;
+  // What is left of a finished thread must not be read.
+  VELMAR_POISON(entry + 1, granules * kGranule - sizeof(FreeFrame));
+}
+
+std::uint64_t threadFramesRefused() { return refused; }
+
+}  // namespace runtime_detail
