@@ -21,6 +21,7 @@ float mean(float a, float b) { return static_cast<float>(0.5 * (static_cast<doub
 
 void fillCopy(float* x, int t) {
   const int i = t % side, j = t / side;
+  if (!onEdge(i, j)) return;
   if (i == 0) x[t] = x[at(1, j)];
   if (i == n + 1) x[t] = x[at(n, j)];
   if (j == 0) x[t] = x[at(i, 1)];
@@ -50,19 +51,22 @@ void addSource(float* x, const float* s, float dt) {
   for (int t = 0; t < cells; ++t) x[t] = static_cast<float>(x[t] + static_cast<double>(s[t]) * dt);
 }
 
-// Without a barrier each thread runs all its passes before the next thread starts.
+// Without a barrier each thread runs all its passes before the next thread starts. A cell's
+// class is fixed for the launch, as the kernels also know.
 void diffuse(int b, float* x, const float* x0, float rate, float dt, const int* mask) {
   const float a = static_cast<float>(static_cast<double>(dt) * rate * n * n);
   const float divisor = static_cast<float>(a * 4.0 + 1.0);
   for (int t = 0; t < cells; ++t) {
+    const bool edge = onEdge(t % side, t / side);
+    const bool cleared = solid(t, mask);
     for (int pass = 0; pass < 20; ++pass) {
-      if (solid(t, mask)) {
+      if (cleared) {
         x[t] = 0.0f;
       } else {
         const double sum = ((static_cast<double>(x[t - 1]) + x[t + 1]) + x[t - side]) + x[t + side];
         x[t] = deviceDivide(static_cast<float>(x0[t] + a * sum), divisor);
       }
-      fill(b, x, t);
+      if (edge) fill(b, x, t);
     }
   }
 }
@@ -124,8 +128,9 @@ void projectStep1(const float* u, const float* v, float* p, float* div, const in
 // Between two barriers a thread runs the edge fill of one pass and then the update of the
 // next, before the following thread starts its fill.
 void projectStep2(float* p, const float* div, const int* mask) {
+  bool cleared[blockThreads];
   const auto relax = [&](int t) {
-    if (solid(t, mask)) {
+    if (cleared[t % blockThreads]) {
       p[t] = 0.0f;
       return;
     }
@@ -135,6 +140,7 @@ void projectStep2(float* p, const float* div, const int* mask) {
     p[t] = reflects(pval, t, alongJ, mask) ? -pval : pval;
   };
   for (int first = 0; first < cells; first += blockThreads) {
+    for (int t = first; t < first + blockThreads; ++t) cleared[t - first] = solid(t, mask);
     for (int t = first; t < first + blockThreads; ++t) relax(t);
     for (int pass = 1; pass < 20; ++pass) {
       for (int t = first; t < first + blockThreads; ++t) {

@@ -6,7 +6,8 @@ cudaDeviceThread gpuKernelProjectStep1(int N, float* u, float* v, float* p, floa
                                        int* boundary) {
   const float h = static_cast<float>(1.0 / N);
   const ThreadCell c = threadCell(N);
-  if (isEdgeOrObstacleCell(N, c, boundary)) {
+  const bool onEdge = isEdgeCell(N, c);
+  if (onEdge || boundary[c.t] != 0) {
     div[c.t] = 0.0f;
   } else {
     const double difference = static_cast<double>(u[cellIndex(N, c.i + 1, c.j)]) -
@@ -17,6 +18,8 @@ cudaDeviceThread gpuKernelProjectStep1(int N, float* u, float* v, float* p, floa
   }
   p[c.t] = 0.0f;
   co_await blockBarrier();
-  fillEdgeCopy(N, div, c);
-  fillEdgeCopy(N, p, c);
+  if (onEdge) {  // the fill leaves other cells alone
+    fillEdgeCopy(N, div, c);
+    fillEdgeCopy(N, p, c);
+  }
 }

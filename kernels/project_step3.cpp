@@ -16,7 +16,8 @@ cudaDeviceThread gpuKernelProjectStep3(int N, float* u, float* v, float* p,
                                        int* boundary) {
   const float h = static_cast<float>(1.0 / N);
   const ThreadCell c = threadCell(N);
-  if (isEdgeOrObstacleCell(N, c, boundary)) {
+  const bool onEdge = isEdgeCell(N, c);
+  if (onEdge || boundary[c.t] != 0) {
     u[c.t] = 0.0f;
     v[c.t] = 0.0f;
   } else {
@@ -34,6 +35,8 @@ cudaDeviceThread gpuKernelProjectStep3(int N, float* u, float* v, float* p,
                                     : static_cast<double>(v[c.t]) - gj);
   }
   co_await blockBarrier();
-  fillEdgeCopy(N, u, c);
-  fillEdgeCopy(N, v, c);
+  if (onEdge) {  // the fill leaves other cells alone
+    fillEdgeCopy(N, u, c);
+    fillEdgeCopy(N, v, c);
+  }
 }
