@@ -78,8 +78,8 @@ cudaError_t __cudaRegisterFunction(void** module, const void* hostFunction,
                                    dim3* blockSize, dim3* gridSize, int* warpSize);
 
 // The block barrier, awaited by kernel code with two null arguments in a kernel that returns
-// cudaDeviceThread: `co_await __cudaSynchronizeThreads(nullptr, nullptr);`. Inline, because
-// the pressure relaxation crosses it 650,000 times a step.
+// cudaDeviceThread: `co_await __cudaSynchronizeThreads(nullptr, nullptr);`. Inline: a
+// kernel that loops over a barrier crosses it once per thread and pass.
 inline cudaBlockBarrier __cudaSynchronizeThreads(void*, void*) {
   return {runtime_detail::runningThreadParkingSlot};
 }
