@@ -13,11 +13,12 @@
 inline float deviceDivide(float numerator, float divisor) {
   constexpr float kScaleThreshold = 0x1p126f;
   constexpr double kLargestFloat = std::numeric_limits<float>::max();
-  if (std::fabs(divisor) > kScaleThreshold) {
+  // Divisors this large are rare: the common path falls straight through to the division.
+  if (std::fabs(divisor) > kScaleThreshold) [[unlikely]] {
     numerator = numerator * 0.25f;
     divisor = divisor * 0.25f;
   }
-  if (std::fabs(divisor) > kScaleThreshold) {
+  if (std::fabs(divisor) > kScaleThreshold) [[unlikely]] {
     if (std::fabs(numerator) <= kLargestFloat) {
       return static_cast<float>(
           (static_cast<double>(numerator) / divisor / kLargestFloat) / kLargestFloat);
