@@ -31,7 +31,8 @@ void gpuKernelAdvect(int N, int b, float* d, float* d0, float* u, float* v, floa
   const float wj1 = static_cast<float>(static_cast<double>(pos_j) - j0);
   const float wj0 = static_cast<float>(1.0 - wj1);
 
-  if (isEdgeOrObstacleCell(N, c, boundary)) {
+  const bool onEdge = isEdgeCell(N, c);
+  if (isEdgeOrObstacleCell(onEdge, c, boundary)) {
     d[c.t] = 0.0f;
   } else {
     const double lower = static_cast<double>(d0[cellIndex(N, i0, j0)]) * wj0 +
@@ -44,5 +45,5 @@ void gpuKernelAdvect(int N, int b, float* d, float* d0, float* u, float* v, floa
                            (b == 2 && pointsAtObstacle(val, N, c, Axis::I, boundary));
     d[c.t] = reflected ? -val : val;
   }
-  fillEdge(N, b, d, c);
+  if (onEdge) fillEdge(N, b, d, c);  // the fill leaves other cells alone
 }

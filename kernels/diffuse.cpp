@@ -12,7 +12,7 @@ void gpuKernelDiffuse(int N, int b, float* x, float* x0, float rate, float dt, i
   // the launch, so the cell is classified once.
   const ThreadCell c = threadCell(N);
   const bool onEdge = isEdgeCell(N, c);
-  const bool cleared = onEdge || boundary[c.t] != 0;
+  const bool cleared = isEdgeOrObstacleCell(onEdge, c, boundary);
   const float divisor = static_cast<float>(static_cast<double>(a) * 4.0 + 1.0);
   for (int pass = 0; pass < kDiffusePasses; ++pass) {
     if (cleared) {

@@ -37,9 +37,9 @@ inline bool isEdgeCell(int n, const ThreadCell& c) {
 }
 
 // An edge cell is never an obstacle, whatever its mask entry: the mask is read only for a
-// cell that passed the four edge tests.
-inline bool isEdgeOrObstacleCell(int n, const ThreadCell& c, const int* boundary) {
-  return isEdgeCell(n, c) || boundary[c.t] != 0;
+// cell that passed the four edge tests. Kernels keep `onEdge` (isEdgeCell) for their edge fill.
+inline bool isEdgeOrObstacleCell(bool onEdge, const ThreadCell& c, const int* boundary) {
+  return onEdge || boundary[c.t] != 0;
 }
 
 // Waits until every thread of the block has arrived; kernels that use it are coroutines and

@@ -7,7 +7,7 @@ cudaDeviceThread gpuKernelProjectStep1(int N, float* u, float* v, float* p, floa
   const float h = static_cast<float>(1.0 / N);
   const ThreadCell c = threadCell(N);
   const bool onEdge = isEdgeCell(N, c);
-  if (onEdge || boundary[c.t] != 0) {
+  if (isEdgeOrObstacleCell(onEdge, c, boundary)) {
     div[c.t] = 0.0f;
   } else {
     const double difference = static_cast<double>(u[cellIndex(N, c.i + 1, c.j)]) -

@@ -11,7 +11,7 @@ cudaDeviceThread gpuKernelProjectStep2(int N, float* p, float* div, int* boundar
   const ThreadCell c = threadCell(N);
   // The mask is read-only in every launch: the cell's class holds for all passes.
   const bool onEdge = isEdgeCell(N, c);
-  const bool cleared = onEdge || boundary[c.t] != 0;
+  const bool cleared = isEdgeOrObstacleCell(onEdge, c, boundary);
   // Where the cell's neighbours are, worked out once rather than after every barrier.
   const int left = cellIndex(N, c.i - 1, c.j);
   const int right = cellIndex(N, c.i + 1, c.j);

@@ -17,7 +17,7 @@ cudaDeviceThread gpuKernelProjectStep3(int N, float* u, float* v, float* p,
   const float h = static_cast<float>(1.0 / N);
   const ThreadCell c = threadCell(N);
   const bool onEdge = isEdgeCell(N, c);
-  if (onEdge || boundary[c.t] != 0) {
+  if (isEdgeOrObstacleCell(onEdge, c, boundary)) {
     u[c.t] = 0.0f;
     v[c.t] = 0.0f;
   } else {
