@@ -11,8 +11,8 @@
 
 namespace runtime_detail {
 
-// Frames are recycled by size, so a launch after the first takes no host memory. A refused
-// frame returns null; the thread then does not run and its launch fails.
+// Frames come from a static arena and are recycled by size, so launches take no host memory
+// for them. A refused frame returns null; the thread then does not run and its launch fails.
 void* takeThreadFrame(std::size_t bytes) noexcept;
 void giveThreadFrame(void* frame, std::size_t bytes) noexcept;
 

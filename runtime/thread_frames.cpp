@@ -1,6 +1,8 @@
 // Frames of kernel threads that wait at barriers. A launch of 512 x 32 threads begins and ends
 // 16384 of them, a block's worth alive at a time; a frame that ends goes onto a free list for
-// its size, and the next thread of that size takes it back.
+// its size, and the next thread of that size takes it back. New frames are carved from a static
+// arena first, so not even the first launch calls the host allocator; only blocks with more or
+// larger frames than the arena holds take frames from the heap.
 #include "thread_frames.h"
 
 #include <array>
@@ -12,8 +14,9 @@
 
 namespace {
 
-constexpr std::size_t kGranule = 64;         // frame sizes are rounded up to this
+constexpr std::size_t kGranule = 64;           // frame sizes are rounded up to this
 constexpr std::size_t kRecycledGranules = 64;  // frames up to 4 KiB are recycled
+constexpr std::size_t kArenaBytes = 64 * 1024;
 
 struct FreeFrame {
   FreeFrame* next;
@@ -21,9 +24,21 @@ struct FreeFrame {
 
 // Plain arrays, never destroyed: frames stay usable until the process ends.
 std::array<FreeFrame*, kRecycledGranules + 1> freeFrames{};
+alignas(kGranule) unsigned char arena[kArenaBytes];
+std::size_t arenaUsed = 0;
 std::uint64_t refused = 0;
 
 std::size_t granulesOf(std::size_t bytes) { return (bytes + kGranule - 1) / kGranule; }
+
+void* newFrame(std::size_t granules) {
+  const std::size_t bytes = granules * kGranule;
+  if (granules <= kRecycledGranules && bytes <= kArenaBytes - arenaUsed) {
+    void* frame = arena + arenaUsed;
+    arenaUsed += bytes;
+    return frame;
+  }
+  return ::operator new(bytes, std::nothrow);
+}
 
 }  // namespace
 
@@ -39,7 +54,7 @@ void* takeThreadFrame(std::size_t bytes) noexcept {
   }
   void* frame = nullptr;
   if (takeInjectedFault(runtime_testing::RuntimeCall::ThreadFrame) == cudaSuccess) {
-    frame = ::operator new(granules * kGranule, std::nothrow);
+    frame = newFrame(granules);
   }
   if (frame == nullptr) ++refused;
   return frame;
@@ -47,7 +62,7 @@ void* takeThreadFrame(std::size_t bytes) noexcept {
 
 void giveThreadFrame(void* frame, std::size_t bytes) noexcept {
   const std::size_t granules = granulesOf(bytes);
-  if (granules > kRecycledGranules) {
+  if (granules > kRecycledGranules) {  // never from the arena
     ::operator delete(frame);
     return;
   }

@@ -201,6 +201,15 @@ TEST_F(RuntimeLaunch, ThreadFramesAreRecycledAndARefusedFrameFailsTheLaunch) {
   ASSERT_EQ(cudaConfigureCall(dim3(2), dim3(4)), cudaSuccess);
   EXPECT_EQ(cudaLaunch(id(roomyStub)), cudaSuccess);
   EXPECT_EQ(visits.size(), 8u);
+
+  // A block of large frames that outgrows the runtime's own store of frames still runs whole.
+  visits.clear();
+  ASSERT_EQ(cudaConfigureCall(dim3(1), dim3(1024)), cudaSuccess);
+  EXPECT_EQ(cudaLaunch(id(roomyStub)), cudaSuccess);
+  ASSERT_EQ(visits.size(), 1024u);
+  int framesShared = 0;
+  for (unsigned k = 0; k < 1024; ++k) framesShared += visits[k].thread != k % 256 ? 1 : 0;
+  EXPECT_EQ(framesShared, 0) << "every thread kept what it wrote into its own frame";
 }
 
 TEST_F(RuntimeLaunch, ConfigurationServesExactlyOneLaunch) {
