@@ -16,8 +16,6 @@ using ThreadSlot = std::uint32_t;
 
 // Plain data, never destroyed, so that exit handlers may still launch.
 struct RunnerState {
-  bool active = false;
-
   // The launch.
   cudaEntryThunk entry = nullptr;
   const void* record = nullptr;
@@ -64,7 +62,8 @@ void runBlockInReferenceOrder() {
 
 }  // namespace
 
-bool launchInProgress() { return runner.active; }
+// Kernel code runs only with its thread published, and the slot is cleared after every launch.
+bool launchInProgress() { return runningThreadParkingSlot != nullptr; }
 
 cudaError_t runLaunch(const LaunchJob& job) {
   const dim3 block = job.blockSize;
@@ -82,7 +81,6 @@ cudaError_t runLaunch(const LaunchJob& job) {
   *job.warpSize = 32;
   const std::uint64_t framesRefusedBefore = threadFramesRefused();
 
-  runner.active = true;
   for (std::uint32_t z = 0; z < job.gridSize.z; ++z) {
     for (std::uint32_t y = 0; y < job.gridSize.y; ++y) {
       for (std::uint32_t x = 0; x < job.gridSize.x; ++x) {
@@ -91,7 +89,6 @@ cudaError_t runLaunch(const LaunchJob& job) {
       }
     }
   }
-  runner.active = false;
   runningThreadParkingSlot = nullptr;
   if (threadFramesRefused() != framesRefusedBefore) return cudaErrorMemoryAllocation;
   return runner.diverged ? cudaErrorLaunchFailure : cudaSuccess;
