@@ -1,5 +1,6 @@
-// Velmar Stable Fluids: reads the command line, opens the window, installs the callbacks and
-// hands over to GLUT's loop, which runs everything else on this one thread.
+// Velmar Stable Fluids: reads the command line, then either runs headless or opens the
+// window, installs the callbacks and hands over to GLUT's loop, which runs everything else on
+// this one thread.
 #include <GL/freeglut.h>
 
 #include <variant>
@@ -10,23 +11,22 @@
 #include "display_check.h"
 #include "fluid_state.h"
 #include "glut_arguments.h"
+#include "headless_run.h"
 #include "options.h"
+#include "session_setup.h"
 
-int main(int argc, char** argv) {
-  reset_fields();
-  const SplitArguments arguments = split_glut_arguments(argc, argv);
-  const ParsedCommandLine parsed = parse_command_line(arguments.program);
-  if (const int* status = std::get_if<int>(&parsed)) return *status;
+namespace {
 
-  if (!x_display_reachable(arguments.display_name)) return 1;
-  std::vector<char*> glut_argv;
-  for (const std::string& argument : arguments.glut) glut_argv.push_back(const_cast<char*>(argument.c_str()));
-  int glut_argc = static_cast<int>(glut_argv.size());
-  glutInit(&glut_argc, glut_argv.data());
+void run_window(std::vector<std::string> glut_arguments) {
+  std::vector<char*> argv;
+  for (std::string& argument : glut_arguments) argv.push_back(argument.data());
+  int argc = static_cast<int>(argv.size());
+  glutInit(&argc, argv.data());
   glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGB);
   glutInitWindowSize(fluid.window_width, fluid.window_height);
   glutCreateWindow("Velmar Stable Fluids");
   build_cell_list();
+  install_window_reshape();
   glutDisplayFunc(display);
   glutReshapeFunc(reshape);
   glutIdleFunc(idle);
@@ -37,5 +37,21 @@ int main(int argc, char** argv) {
   // Device 2 does not exist on every machine; the step runs on the current device regardless.
   (void)cudaSetDevice(2);
   glutMainLoop();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  reset_fields();
+  SplitArguments arguments = split_glut_arguments(argc, argv);
+  const ParsedCommandLine parsed = parse_command_line(arguments.program);
+  if (const int* status = std::get_if<int>(&parsed)) return *status;
+  const ProgramOptions& options = std::get<ProgramOptions>(parsed);
+
+  if (!options.headless && !x_display_reachable(arguments.display_name)) return 1;
+  const std::optional<SessionPlan> plan = prepare_session(options);
+  if (!plan) return 2;
+  if (options.headless) return run_headless(plan->headless_frames);
+  run_window(std::move(arguments.glut));
   return 0;
 }
