@@ -19,6 +19,27 @@ EGLSurface make_surface(int width, int height) {
   return eglCreatePbufferSurface(display, config, attributes);
 }
 
+// Exactly 8 bits a channel, as the window's visual has: EGL lists deeper configurations
+// first, and a 10-bit surface rounds faint colours differently when read back as bytes.
+bool choose_8_bit_config() {
+  const EGLint wanted[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8,
+                           EGL_BLUE_SIZE, 8, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+  EGLConfig candidates[64];
+  EGLint found = 0;
+  if (!eglChooseConfig(display, wanted, candidates, 64, &found)) return false;
+  for (EGLint k = 0; k < found; ++k) {
+    EGLint red = 0, green = 0, blue = 0;
+    eglGetConfigAttrib(display, candidates[k], EGL_RED_SIZE, &red);
+    eglGetConfigAttrib(display, candidates[k], EGL_GREEN_SIZE, &green);
+    eglGetConfigAttrib(display, candidates[k], EGL_BLUE_SIZE, &blue);
+    if (red == 8 && green == 8 && blue == 8) {
+      config = candidates[k];
+      return true;
+    }
+  }
+  return false;
+}
+
 bool fail(std::FILE* err, const char* what) {
   std::fprintf(err, "velmar_stable_fluids: no off-screen OpenGL for --png: %s (EGL error 0x%x)\n",
                what, static_cast<unsigned>(eglGetError()));
@@ -37,12 +58,7 @@ bool open_offscreen_context(int width, int height, std::FILE* err) {
     return fail(err, "EGL cannot be initialised");
   }
   if (!eglBindAPI(EGL_OPENGL_API)) return fail(err, "EGL offers no desktop OpenGL");
-  const EGLint wanted[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8,
-                           EGL_BLUE_SIZE, 8, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
-  EGLint found = 0;
-  if (!eglChooseConfig(display, wanted, &config, 1, &found) || found == 0) {
-    return fail(err, "no 8-bit RGB pbuffer configuration");
-  }
+  if (!choose_8_bit_config()) return fail(err, "no 8-bit RGB pbuffer configuration");
   context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
   if (context == EGL_NO_CONTEXT) return fail(err, "the context cannot be created");
   surface = make_surface(width, height);

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <variant>
+
+#include "glut_arguments.h"
+#include "options.h"
+
+namespace {
+
+struct Outcome {
+  int status = -1;  // -1: the options were accepted
+  std::string out, err;
+  ProgramOptions options;
+};
+
+std::string read_all(std::FILE* file) {
+  std::rewind(file);
+  std::string text;
+  for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+  std::fclose(file);
+  return text;
+}
+
+Outcome parse(std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), "velmar_stable_fluids");
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  const ParsedCommandLine parsed = parse_command_line(arguments, out, err);
+  Outcome outcome;
+  if (const int* status = std::get_if<int>(&parsed)) outcome.status = *status;
+  else outcome.options = std::get<ProgramOptions>(parsed);
+  outcome.out = read_all(out);
+  outcome.err = read_all(err);
+  return outcome;
+}
+
+TEST(CommandLine, NoOptionsMeansTheDefaultSession) {
+  const Outcome outcome = parse({});
+  ASSERT_EQ(outcome.status, -1);
+  EXPECT_EQ(outcome.options.drawing, ViewDrawing::Cells);
+  EXPECT_FALSE(outcome.options.headless || outcome.options.checksum || outcome.options.guard);
+  EXPECT_TRUE(outcome.options.record_path.empty() && outcome.options.replay_path.empty());
+  EXPECT_FALSE(outcome.options.workers.has_value());
+}
+
+TEST(CommandLine, OptionsAreTakenInBothSpellings) {
+  const Outcome outcome = parse({"--draw=layers", "--headless", "--replay", "a.rec", "--frames",
+                                 "12", "--png=pics", "--every=3", "--workers", "2", "--checksum",
+                                 "--guard", "--record", "b.rec", "--overwrite"});
+  ASSERT_EQ(outcome.status, -1) << outcome.err;
+  const ProgramOptions& o = outcome.options;
+  EXPECT_EQ(o.drawing, ViewDrawing::Layers);
+  EXPECT_EQ(o.replay_path, "a.rec");
+  EXPECT_EQ(o.frames, 12);
+  EXPECT_EQ(o.png_dir, "pics");
+  EXPECT_EQ(o.png_every, 3);
+  EXPECT_EQ(o.workers, 2);
+  EXPECT_EQ(o.record_path, "b.rec");
+  EXPECT_TRUE(o.headless && o.checksum && o.guard && o.overwrite);
+}
+
+TEST(CommandLine, HelpAndVersionPrintOnStandardOutputAndEndWithZero) {
+  const Outcome help = parse({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.err, "");
+  for (const char* mention : {"--record", "--replay", "--headless", "--png", "--draw", "Escape",
+                              "right click", "obstacle painting"}) {
+    EXPECT_NE(help.out.find(mention), std::string::npos) << mention;
+  }
+  const Outcome version = parse({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("velmar_stable_fluids ", 0), 0u) << version.out;
+}
+
+TEST(CommandLine, BadInputIsOneLineOnStandardErrorWithStatusTwo) {
+  const struct {
+    std::vector<std::string> arguments;
+    std::string mention;
+  } cases[] = {
+      {{"--bogus"}, "--bogus"},
+      {{"stray"}, "stray"},
+      {{"--draw=dots"}, "{cells,layers}"},
+      {{"--workers=0"}, "--workers"},
+      {{"--workers=many"}, "--workers"},
+      {{"--frames=-1", "--headless"}, "--frames"},
+      {{"--every=0", "--png=d"}, "--every"},
+      {{"--every=2"}, "--png"},
+      {{"--overwrite"}, "--record"},
+      {{"--record"}, "--record"},
+      {{"--headless"}, "--headless needs --replay FILE or --frames N"},
+      {{"--frames=3"}, "--frames needs --headless"},
+  };
+  for (const auto& [arguments, mention] : cases) {
+    SCOPED_TRACE(arguments.front());
+    const Outcome outcome = parse(arguments);
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_NE(outcome.err.find(mention), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.err.find("see --help"), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << "one line";
+  }
+}
+
+TEST(CommandLine, GlutKeepsItsOwnOptionsAndTheProgramGetsTheRest) {
+  const char* argv[] = {"prog", "-display", ":7", "--draw=layers", "-iconic", "--record",
+                        "x.rec", "-geometry", "300x200", "--", "-sync", "-display"};
+  const SplitArguments split = split_glut_arguments(12, const_cast<char**>(argv));
+  EXPECT_EQ(split.glut, (std::vector<std::string>{"prog", "-display", ":7", "-iconic",
+                                                  "-geometry", "300x200"}));
+  EXPECT_EQ(split.program, (std::vector<std::string>{"prog", "--draw=layers", "--record", "x.rec",
+                                                     "--", "-sync", "-display"}));
+  EXPECT_EQ(split.display_name, ":7");
+}
+
+}  // namespace
