@@ -27,9 +27,10 @@ test-sanitize: deps
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench: deps
-	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DVELMAR_BENCH=ON -DVELMAR_TESTS=OFF -DVELMAR_APP=OFF -DVELMAR_SANITIZE=OFF
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DVELMAR_BENCH=ON -DVELMAR_TESTS=OFF -DVELMAR_APP=ON -DVELMAR_SANITIZE=OFF
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	$(BENCH_BUILD)/bench/velmar_bench
+	$(BENCH_BUILD)/bench/velmar_bench_sessions
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(BENCH_BUILD)
