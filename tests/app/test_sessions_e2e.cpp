@@ -235,6 +235,11 @@ TEST_F(Session, FaultsStopTheSessionBeforeItRunsAndLeaveFilesAlone) {
     EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
   }
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/new.rec")) << "nothing ran, nothing recorded";
+  std::string output;
+  EXPECT_EQ(run({"--record", dir_ + "/window.rec"}, output, {"DISPLAY="}), 1);
+  EXPECT_NE(output.find("cannot open an X display (DISPLAY=)"), std::string::npos) << output;
+  EXPECT_NE(output.find("xvfb-run"), std::string::npos) << output;
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/window.rec"));
   EXPECT_EQ(read_file(dir_ + "/kept.rec"), "precious\n");
 }
 
