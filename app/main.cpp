@@ -1,15 +1,28 @@
-// Velmar Stable Fluids: opens the window, installs the callbacks and hands over to GLUT's loop,
-// which runs everything else on this one thread.
+// Velmar Stable Fluids: reads the command line, opens the window, installs the callbacks and
+// hands over to GLUT's loop, which runs everything else on this one thread.
 #include <GL/freeglut.h>
+
+#include <variant>
 
 #include "callbacks.h"
 #include "cell_list.h"
 #include "cuda_runtime.h"
+#include "display_check.h"
 #include "fluid_state.h"
+#include "glut_arguments.h"
+#include "options.h"
 
 int main(int argc, char** argv) {
   reset_fields();
-  glutInit(&argc, argv);
+  const SplitArguments arguments = split_glut_arguments(argc, argv);
+  const ParsedCommandLine parsed = parse_command_line(arguments.program);
+  if (const int* status = std::get_if<int>(&parsed)) return *status;
+
+  if (!x_display_reachable(arguments.display_name)) return 1;
+  std::vector<char*> glut_argv;
+  for (const std::string& argument : arguments.glut) glut_argv.push_back(const_cast<char*>(argument.c_str()));
+  int glut_argc = static_cast<int>(glut_argv.size());
+  glutInit(&glut_argc, glut_argv.data());
   glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGB);
   glutInitWindowSize(fluid.window_width, fluid.window_height);
   glutCreateWindow("Velmar Stable Fluids");
