@@ -8,6 +8,7 @@
 #include "cell_list.h"
 #include "cuda_runtime.h"
 #include "display_check.h"
+#include "field_guard.h"
 #include "fluid_state.h"
 #include "glut_arguments.h"
 #include "options.h"
@@ -17,6 +18,8 @@ int main(int argc, char** argv) {
   const SplitArguments arguments = split_glut_arguments(argc, argv);
   const ParsedCommandLine parsed = parse_command_line(arguments.program);
   if (const int* status = std::get_if<int>(&parsed)) return *status;
+  const ProgramOptions& options = std::get<ProgramOptions>(parsed);
+  set_field_guard(options.guard);
 
   if (!x_display_reachable(arguments.display_name)) return 1;
   std::vector<char*> glut_argv;
