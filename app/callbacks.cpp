@@ -4,12 +4,17 @@
 
 #include "cell_geometry.h"
 #include "cell_list.h"
+#include "drawing_limit.h"
 #include "fluid_state.h"
 #include "frame_step.h"
 #include "input.h"
 #include "views.h"
 
 void display() {
+  if (!window_drawable()) {
+    frame_step();
+    return;
+  }
   glClear(GL_COLOR_BUFFER_BIT);
   // Time advances only here, so the step rate is the redraw rate.
   frame_step();
@@ -21,6 +26,7 @@ void reshape(int width, int height) {
   record_window_size(width, height);
   replace_cell_list();
   glViewport(0, 0, width, height);
+  limit_drawing_to_renderer(width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   // One unit per pixel, origin bottom-left. A collapsed window keeps the identity: an empty
