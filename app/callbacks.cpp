@@ -2,8 +2,10 @@
 
 #include <GL/freeglut.h>
 
+#include "drawing_limit.h"
 #include "fluid_state.h"
 #include "frame_render.h"
+#include "frame_step.h"
 #include "input_route.h"
 #include "picture_export.h"
 
@@ -13,6 +15,7 @@ namespace {
 // asked of the window system too, so that the window shows what the replay draws.
 void reshape_window(int width, int height) {
   set_up_frame_geometry(width, height);
+  limit_drawing_to_renderer(width, height);
   if (handling_replayed_event()) glutReshapeWindow(width, height);
   glutPostRedisplay();
 }
@@ -27,6 +30,11 @@ void install_window_reshape() { set_reshape_handler(reshape_window); }
 
 void display() {
   deliver_replayed_events();
+  if (!window_drawable()) {
+    frame_step();
+    count_drawn_frame();
+    return;
+  }
   render_frame();
   export_picture_if_due(frames_drawn() + 1);  // read back before the swap shows it
   glutSwapBuffers();

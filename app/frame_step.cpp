@@ -1,6 +1,7 @@
 #include "frame_step.h"
 
 #include "field_dump.h"
+#include "field_guard.h"
 #include "fluid_state.h"
 
 float interior_density_sum() {
@@ -16,6 +17,7 @@ float interior_density_sum() {
 void frame_step(void (*advance_fluid)(), std::FILE* out) {
   if (fluid.run_simulation == 0 && fluid.step_once == 0) return;
   advance_fluid();
+  if (field_guard_on()) guard_fields();
   fluid.total_density = interior_density_sum();
   if (fluid.dump_fields != 0) print_dump(out);
   fluid.step_once = 0;

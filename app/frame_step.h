@@ -7,7 +7,8 @@
 #include "calc_fluid.h"
 
 // Advances `fluid` with `advance_fluid` (the solver's step unless a test passes its own) and
-// prints any dump to `out`. Does nothing at all while paused with no single step pending.
+// prints any dump to `out`. With the field guard on, a step that leaves a non-finite value
+// resets the fields before the sum and the dump. Does nothing at all while paused with no single step pending.
 void frame_step(void (*advance_fluid)() = gpuCalcFluid, std::FILE* out = stdout);
 
 // Sum of `dens` over the interior, top row first, accumulated in float as the dump reports it.

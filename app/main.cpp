@@ -9,6 +9,7 @@
 #include "cell_list.h"
 #include "cuda_runtime.h"
 #include "display_check.h"
+#include "field_guard.h"
 #include "fluid_state.h"
 #include "glut_arguments.h"
 #include "headless_run.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
   const ParsedCommandLine parsed = parse_command_line(arguments.program);
   if (const int* status = std::get_if<int>(&parsed)) return *status;
   const ProgramOptions& options = std::get<ProgramOptions>(parsed);
+  set_field_guard(options.guard);
 
   if (!options.headless && !x_display_reachable(arguments.display_name)) return 1;
   const std::optional<SessionPlan> plan = prepare_session(options);

@@ -21,14 +21,15 @@ struct PendingLaunch {
   bool argumentRefused = false;
   dim3 gridSize;
   dim3 blockSize;
-  std::size_t recordBytes = 0;  // highest byte set up so far
+  std::size_t recordBytes = 0;  // highest byte set up so far; every byte beyond it is zero
   std::array<unsigned char, kArgumentRecordCapacity> record{};
 };
 
 PendingLaunch pending;
 // The record a running launch reads; separate, so that set-up for the next launch cannot
-// change the arguments of one in progress.
+// change the arguments of one in progress. Zero beyond runningBytes, like the pending record.
 std::array<unsigned char, kArgumentRecordCapacity> runningRecord{};
+std::size_t runningBytes = 0;
 
 using LaunchObserver = std::function<void(const runtime_testing::LaunchObservation&)>;
 // Never destroyed, so that a launch made from an exit routine still finds it.
@@ -60,6 +61,8 @@ cudaError_t cudaConfigureCall(dim3 gridSize, dim3 blockSize, std::size_t sharedM
   pending.argumentRefused = false;
   pending.gridSize = gridSize;
   pending.blockSize = blockSize;
+  // A fresh record: a slot this launch never sets reads zero, not an earlier launch's bytes.
+  std::memset(pending.record.data(), 0, pending.recordBytes);
   pending.recordBytes = 0;
   return cudaSuccess;
 }
@@ -95,6 +98,10 @@ cudaError_t cudaLaunch(const void* hostFunction) {
   if (registration == nullptr) return cudaErrorInvalidDeviceFunction;
 
   std::memcpy(runningRecord.data(), pending.record.data(), pending.recordBytes);
+  if (runningBytes > pending.recordBytes) {
+    std::memset(runningRecord.data() + pending.recordBytes, 0, runningBytes - pending.recordBytes);
+  }
+  runningBytes = pending.recordBytes;
   if (LaunchObserver& observer = launchObserver()) {
     observer({hostFunction, registration->deviceName, pending.gridSize, pending.blockSize,
                     {pending.record.begin(), pending.record.begin() + pending.recordBytes}});

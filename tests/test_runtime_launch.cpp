@@ -245,6 +245,43 @@ TEST_F(RuntimeLaunch, RecordCarriesTheBytesSetUpAndIndicesAreMultiDimensional) {
   }
 }
 
+TEST_F(RuntimeLaunch, EveryConfigurationStartsAZeroedRecord) {
+  // Each row: the slots set up (slot, value; -1 ends), whether it launches, what the kernel
+  // reads in slots 0 to 2. A slot left unset reads zero, never an earlier launch's bytes, and
+  // a configuration that never launched leaves nothing behind for the next.
+  struct Row {
+    int set[3][2];
+    bool launch;
+    int seen[3];
+  };
+  const Row rows[] = {
+      {{{0, 7}, {1, 8}, {2, 9}}, true, {7, 8, 9}},
+      {{{0, 11}, {2, 13}, {-1, 0}}, true, {11, 0, 13}},
+      {{{1, 99}, {2, 98}, {-1, 0}}, false, {}},
+      {{{0, 21}, {-1, 0}, {-1, 0}}, true, {21, 0, 0}},
+      {{{-1, 0}, {-1, 0}, {-1, 0}}, true, {0, 0, 0}},
+  };
+  int rowIndex = 0;
+  for (const Row& row : rows) {
+    ASSERT_EQ(cudaConfigureCall(dim3(1), dim3(1)), cudaSuccess);
+    for (const auto& [slot, value] : row.set) {
+      if (slot >= 0) {
+        ASSERT_EQ(cudaSetupArgument(&value, 4, 4 * slot), cudaSuccess);
+      }
+    }
+    if (row.launch) {
+      recordSeen.clear();
+      ASSERT_EQ(cudaLaunch(id(recordingStub)), cudaSuccess);
+      ASSERT_EQ(recordSeen.size(), 12u);
+      for (int slot = 0; slot < 3; ++slot) {
+        EXPECT_EQ(readInt(recordSeen.data(), slot), row.seen[slot])
+            << "row " << rowIndex << " slot " << slot;
+      }
+    }
+    ++rowIndex;
+  }
+}
+
 TEST_F(RuntimeLaunch, RefusedArgumentCancelsTheLaunch) {
   const int value = 5;
   ASSERT_EQ(cudaConfigureCall(dim3(1), dim3(2)), cudaSuccess);

@@ -265,12 +265,36 @@ void stepFailingAt(const FailureLine& failure) {
   gpuCalcFluid();
 }
 
-TEST(StepDriverDeathTest, EachFailedAllocationCopyOrFreePrintsItsLineAndExitsWithOne) {
-  for (const FailureLine& failure : kFailureLines) {
-    EXPECT_EXIT(stepFailingAt(failure), testing::ExitedWithCode(1),
-                testing::Matcher<const std::string&>(std::string(failure.line)))
-        << failure.line;
+// The same, with standard output sent to a file and standard error left where the death test
+// reads it, so that a line on the wrong stream fails.
+void stepFailingWithOutputTo(const FailureLine& failure, const std::string& path) {
+  std::fflush(stdout);
+  if (std::freopen(path.c_str(), "w", stdout) == nullptr) std::abort();
+  runtime_testing::injectFault(failure.call, failure.nth, cudaErrorMemoryAllocation);
+  gpuCalcFluid();
+}
+
+std::string fileText(const std::string& path) {
+  std::string text;
+  if (std::FILE* file = std::fopen(path.c_str(), "r")) {
+    for (int c; (c = std::fgetc(file)) != EOF;) text.push_back(static_cast<char>(c));
+    std::fclose(file);
   }
+  return text;
+}
+
+TEST(StepDriverDeathTest, EachFailedAllocationCopyOrFreePrintsItsLineAndExitsWithOne) {
+  // The forked child writes where the parent reads; the process id keeps parallel runs apart.
+  const std::string path =
+      testing::TempDir() + "failure_line_stdout_" + std::to_string(getpid()) + ".txt";
+  for (const FailureLine& failure : kFailureLines) {
+    std::remove(path.c_str());
+    EXPECT_EXIT(stepFailingWithOutputTo(failure, path), testing::ExitedWithCode(1),
+                testing::Matcher<const std::string&>(std::string()))
+        << "nothing on standard error: " << failure.line;
+    EXPECT_EQ(fileText(path), failure.line) << "on standard output";
+  }
+  std::remove(path.c_str());
 }
 
 void stepFailingAtFourthAllocation() {

@@ -259,6 +259,23 @@ TEST_F(ProgramInX, SurvivesATinyWindowWithDragsFarOutsideIt) {
   EXPECT_TRUE(drop_density_and_wait(64, 64));
 }
 
+// The largest window X allows is more than the software renderer can draw: the program keeps
+// running through it, undrawn, and draws again once the window is back to a size it can take.
+TEST_F(ProgramInX, SurvivesTheLargestWindowAndDrawsAgainAfterIt) {
+  ASSERT_TRUE(x_.resize(32767, 32767));
+  x_.type('g');
+  std::this_thread::sleep_for(2s);
+  ASSERT_TRUE(x_.resize(kWindowSide, kWindowSide));
+  x_.type('g');
+  x_.type('r');
+  EXPECT_TRUE(drop_density_and_wait(64, 64));
+  x_.type_escape();
+  int status = 0;
+  ASSERT_TRUE(program_.wait_exit(10s, &status));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
 TEST_F(ProgramInX, EscapeEndsTheProcessWithStatusZero) {
   x_.type_escape();
   int status = 0;

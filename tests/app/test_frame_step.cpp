@@ -1,7 +1,10 @@
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
+#include "field_guard.h"
 #include "frame_step.h"
 #include "fresh_fluid.h"
 
@@ -89,6 +92,52 @@ TEST_F(FrameStep, DumpFollowsEveryStepWhileSwitchedOn) {
   EXPECT_TRUE(first.ends_with("\n\nTotal Density: 15874.000000\n"));
   frame_step(count_step, out_);
   EXPECT_EQ(printed().size(), 2 * first.size());
+}
+
+// A step that leaves one non-finite value (or none) in one field, after some density.
+float* poisoned_field = nullptr;
+float poison = 0.0f;
+void step_leaving_poison() {
+  fluid.dens[IX(10, 10)] = 5.0f;
+  fluid.boundary[IX(3, 3)] = 1;
+  if (poisoned_field != nullptr) poisoned_field[IX(64, 0)] = poison;
+}
+
+TEST_F(FrameStep, GuardResetsFieldsAfterANonFiniteStepAndSaysSoOnce) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  struct Row {
+    float* field;
+    float value;
+    bool guard;
+    bool reset;
+  };
+  const Row rows[] = {
+      {fluid.u, nan, true, true},        {fluid.v, -inf, true, true},
+      {fluid.u_prev, inf, true, true},   {fluid.v_prev, nan, true, true},
+      {fluid.dens, inf, true, true},     {fluid.dens_prev, nan, true, true},
+      {nullptr, 0.0f, true, false},      {fluid.dens, nan, false, false},
+      {fluid.dens, std::numeric_limits<float>::max(), true, false},
+  };
+  int index = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(index++);
+    fluid = FluidState{};
+    poisoned_field = row.field;
+    poison = row.value;
+    set_field_guard(row.guard);
+    testing::internal::CaptureStderr();
+    frame_step(step_leaving_poison, out_);
+    const std::string err = testing::internal::GetCapturedStderr();
+    set_field_guard(false);
+    EXPECT_EQ(fields_finite(), row.guard || row.field == nullptr || std::isfinite(row.value));
+    EXPECT_EQ(fluid.dens[IX(10, 10)], row.reset ? 0.0f : 5.0f);
+    EXPECT_EQ(fluid.boundary[IX(3, 3)], row.reset ? 0 : 1) << "as 'r' does";
+    EXPECT_EQ(err, row.reset
+                       ? "The step left a non-finite value in the fields; they were reset.\n"
+                       : "");
+  }
+  EXPECT_EQ(printed(), "");
 }
 
 }  // namespace

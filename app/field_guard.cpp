@@ -1,0 +1,30 @@
+#include "field_guard.h"
+
+#include <cmath>
+#include <initializer_list>
+
+#include "fluid_state.h"
+
+namespace {
+bool guard_on = false;
+}  // namespace
+
+void set_field_guard(bool on) { guard_on = on; }
+bool field_guard_on() { return guard_on; }
+
+bool fields_finite() {
+  for (const float* field : {fluid.u, fluid.v, fluid.u_prev, fluid.v_prev, fluid.dens,
+                             fluid.dens_prev}) {
+    for (int k = 0; k < kGridCells; ++k) {
+      if (!std::isfinite(field[k])) return false;
+    }
+  }
+  return true;
+}
+
+bool guard_fields(std::FILE* err) {
+  if (fields_finite()) return false;
+  reset_fields();
+  std::fputs("The step left a non-finite value in the fields; they were reset.\n", err);
+  return true;
+}
