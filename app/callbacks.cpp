@@ -7,13 +7,13 @@
 #include "fluid_state.h"
 #include "frame_step.h"
 #include "input.h"
-#include "views.h"
+#include "layered_views.h"
 
 void display() {
   glClear(GL_COLOR_BUFFER_BIT);
   // Time advances only here, so the step rate is the redraw rate.
   frame_step();
-  draw_views();
+  draw_frame_views();
   glutSwapBuffers();
 }
 
