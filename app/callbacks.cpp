@@ -2,33 +2,43 @@
 
 #include <GL/freeglut.h>
 
-#include "cell_geometry.h"
-#include "cell_list.h"
 #include "fluid_state.h"
-#include "frame_step.h"
-#include "input.h"
-#include "layered_views.h"
+#include "frame_render.h"
+#include "input_route.h"
+#include "picture_export.h"
+
+namespace {
+
+// The reshape handler of the window. A replayed size that the window does not have yet is
+// asked of the window system too, so that the window shows what the replay draws.
+void reshape_window(int width, int height) {
+  set_up_frame_geometry(width, height);
+  if (handling_replayed_event()) glutReshapeWindow(width, height);
+  glutPostRedisplay();
+}
+
+void handle_live(const InputEvent& event) {
+  if (handle_live_input(event)) glutPostRedisplay();
+}
+
+}  // namespace
+
+void install_window_reshape() { set_reshape_handler(reshape_window); }
 
 void display() {
-  glClear(GL_COLOR_BUFFER_BIT);
-  // Time advances only here, so the step rate is the redraw rate.
-  frame_step();
-  draw_frame_views();
+  deliver_replayed_events();
+  render_frame();
+  export_picture_if_due(frames_drawn() + 1);  // read back before the swap shows it
   glutSwapBuffers();
+  count_drawn_frame();
 }
 
 void reshape(int width, int height) {
-  record_window_size(width, height);
-  replace_cell_list();
-  glViewport(0, 0, width, height);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  // One unit per pixel, origin bottom-left. A collapsed window keeps the identity: an empty
-  // orthographic volume is a GL error, and nothing is visible anyway.
-  if (width > 0 && height > 0) glOrtho(0, width, 0, height, 0, 1);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glutPostRedisplay();
+  InputEvent event{.kind = InputKind::Reshape, .width = width, .height = height};
+  // A resize during a replay is undone: the replay decides the size.
+  if (!handle_live_input(event) && replay_running()) {
+    glutReshapeWindow(fluid.window_width, fluid.window_height);
+  }
 }
 
 void idle() { glutPostRedisplay(); }
@@ -38,16 +48,12 @@ void timer(int value) {
   glutTimerFunc(1000 / fluid.redraw_rate, timer, value);
 }
 
-void keyboard(unsigned char key, int, int) {
-  apply_key(key);
-  glutPostRedisplay();
+void keyboard(unsigned char key, int x, int y) {
+  handle_live({.kind = InputKind::Key, .key = key, .x = x, .y = y});
 }
 
 void mouse(int button, int state, int x, int y) {
-  mouse_button_event(button, state, x, y);
-  glutPostRedisplay();
+  handle_live({.kind = InputKind::Mouse, .button = button, .state = state, .x = x, .y = y});
 }
 
-void motion(int x, int y) {
-  if (mouse_motion_event(x, y)) glutPostRedisplay();
-}
+void motion(int x, int y) { handle_live({.kind = InputKind::Motion, .x = x, .y = y}); }

@@ -1,6 +1,9 @@
-// The GLUT callbacks. Each forwards to the window-free logic and requests a redraw; only the
-// display callback draws.
+// The GLUT callbacks. Input takes the road of input_route.h to the window-free handlers and
+// requests a redraw; only the display callback draws.
 #pragma once
+
+// Makes reshapes, live and replayed, act on the window.
+void install_window_reshape();
 
 void display();
 void reshape(int width, int height);

@@ -5,7 +5,7 @@
 // outlines land over all cells instead of being cut by later cells' quads.
 #pragma once
 
-enum class ViewDrawing { Cells, Layers };
+#include "options.h"
 
 // How draw_frame_views draws; cells by default.
 void set_view_drawing(ViewDrawing drawing);

@@ -1,47 +1,33 @@
-// Velmar Stable Fluids: opens the window, installs the callbacks and hands over to GLUT's loop,
-// which runs everything else on this one thread.
+// Velmar Stable Fluids: reads the command line, then either runs headless or opens the
+// window, installs the callbacks and hands over to GLUT's loop, which runs everything else on
+// this one thread.
 #include <GL/freeglut.h>
 
-#include <cstdio>
-#include <cstring>
+#include <variant>
 
 #include "callbacks.h"
 #include "cell_list.h"
 #include "cuda_runtime.h"
+#include "display_check.h"
 #include "fluid_state.h"
+#include "glut_arguments.h"
+#include "headless_run.h"
 #include "layered_views.h"
+#include "options.h"
+#include "session_setup.h"
 
 namespace {
 
-// --draw=cells|layers picks how the views are drawn; any other value is refused before a
-// window opens. Other arguments are left to GLUT.
-bool select_drawing(int argc, char** argv) {
-  constexpr const char* kPrefix = "--draw=";
-  for (int k = 1; k < argc; ++k) {
-    if (std::strncmp(argv[k], kPrefix, std::strlen(kPrefix)) != 0) continue;
-    const char* value = argv[k] + std::strlen(kPrefix);
-    if (std::strcmp(value, "cells") == 0) {
-      set_view_drawing(ViewDrawing::Cells);
-    } else if (std::strcmp(value, "layers") == 0) {
-      set_view_drawing(ViewDrawing::Layers);
-    } else {
-      std::fprintf(stderr, "--draw: expected cells or layers, got '%s'\n", value);
-      return false;
-    }
-  }
-  return true;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (!select_drawing(argc, argv)) return 2;
-  reset_fields();
-  glutInit(&argc, argv);
+void run_window(std::vector<std::string> glut_arguments) {
+  std::vector<char*> argv;
+  for (std::string& argument : glut_arguments) argv.push_back(argument.data());
+  int argc = static_cast<int>(argv.size());
+  glutInit(&argc, argv.data());
   glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGB);
   glutInitWindowSize(fluid.window_width, fluid.window_height);
   glutCreateWindow("Velmar Stable Fluids");
   build_cell_list();
+  install_window_reshape();
   glutDisplayFunc(display);
   glutReshapeFunc(reshape);
   glutIdleFunc(idle);
@@ -52,5 +38,22 @@ int main(int argc, char** argv) {
   // Device 2 does not exist on every machine; the step runs on the current device regardless.
   (void)cudaSetDevice(2);
   glutMainLoop();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  reset_fields();
+  SplitArguments arguments = split_glut_arguments(argc, argv);
+  const ParsedCommandLine parsed = parse_command_line(arguments.program);
+  if (const int* status = std::get_if<int>(&parsed)) return *status;
+  const ProgramOptions& options = std::get<ProgramOptions>(parsed);
+  set_view_drawing(options.drawing);
+
+  if (!options.headless && !x_display_reachable(arguments.display_name)) return 1;
+  const std::optional<SessionPlan> plan = prepare_session(options);
+  if (!plan) return 2;
+  if (options.headless) return run_headless(plan->headless_frames);
+  run_window(std::move(arguments.glut));
   return 0;
 }

@@ -1,0 +1,22 @@
+#include "display_check.h"
+
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+
+bool x_display_reachable(const std::string& display_name, std::FILE* err) {
+  Display* display = XOpenDisplay(display_name.empty() ? nullptr : display_name.c_str());
+  if (display != nullptr) {
+    XCloseDisplay(display);
+    return true;
+  }
+  const char* variable = std::getenv("DISPLAY");
+  const std::string which = !display_name.empty() ? "-display " + display_name
+                            : variable != nullptr  ? std::string("DISPLAY=") + variable
+                                                   : std::string("DISPLAY is not set");
+  std::fprintf(err,
+               "velmar_stable_fluids: cannot open an X display (%s); run it under a virtual "
+               "X server, e.g. xvfb-run velmar_stable_fluids, or with --headless --replay FILE\n",
+               which.c_str());
+  return false;
+}

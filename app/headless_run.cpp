@@ -1,0 +1,52 @@
+#include "headless_run.h"
+
+#include <cstdio>
+
+#include "cell_geometry.h"
+#include "cell_list.h"
+#include "fluid_state.h"
+#include "frame_render.h"
+#include "frame_step.h"
+#include "input_route.h"
+#include "offscreen_context.h"
+#include "picture_export.h"
+
+namespace {
+
+bool surface_fits = true;  // the off-screen surface has the window's size
+
+void reshape_offscreen(int width, int height) {
+  const bool fitted = resize_offscreen_surface(width, height);
+  if (!fitted && surface_fits) {
+    std::fprintf(stderr, "velmar_stable_fluids: cannot draw a %d x %d picture off screen; "
+                 "pictures resume at a size the renderer can draw\n", width, height);
+  }
+  surface_fits = fitted;
+  set_up_frame_geometry(width, height);
+}
+
+}  // namespace
+
+int run_headless(std::int64_t frames) {
+  const bool drawing = picture_export_on();
+  if (drawing) {
+    if (!open_offscreen_context(fluid.window_width, fluid.window_height)) return 1;
+    build_cell_list();
+    // What the window system's first reshape does for a new window.
+    set_up_frame_geometry(fluid.window_width, fluid.window_height);
+    set_reshape_handler(reshape_offscreen);
+  } else {
+    record_window_size(fluid.window_width, fluid.window_height);
+  }
+  for (std::int64_t frame = 0; frame < frames; ++frame) {
+    deliver_replayed_events();
+    if (drawing) {
+      render_frame();
+      if (surface_fits) export_picture_if_due(frames_drawn() + 1);
+    } else {
+      frame_step();
+    }
+    count_drawn_frame();
+  }
+  return 0;
+}

@@ -1,0 +1,105 @@
+#include "options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <string_view>
+
+namespace {
+
+constexpr std::string_view kProgram = "velmar_stable_fluids";
+// Far beyond any session (a year at 30 frames a second is 10^9), and safe to add to.
+constexpr std::int64_t kMostFrames = 999'999'999'999;
+
+constexpr const char* kInputHelp = R"(
+Mouse:
+  right click        a burst of density at the pointer, pushing outwards
+  left drag          momentum from the pointer's movement
+  left press, drag   with obstacle painting on ('B'): flips cells between fluid and obstacle
+Keys:
+  Escape  quit              space  one step (while paused)   s  pause / resume
+  d  density view           v  velocity view                 b  obstacle view
+  g  grid view              B  obstacle painting             f  density source at the bottom
+  c  print the fields after each step                        r  clear fields and obstacles
+Without a display, run under a virtual X server: xvfb-run velmar_stable_fluids, or use
+--headless with --replay.)";
+
+void add_options(CLI::App& app, ProgramOptions& options, std::string& drawing) {
+  app.add_option("--draw", drawing, "cells (default): cell by cell; layers: one batch per view, "
+                                    "far faster under software rendering")
+      ->check(CLI::IsMember({"cells", "layers"}))
+      ->option_text("cells|layers");
+  CLI::Option* record =
+      app.add_option("--record", options.record_path, "write every input event to FILE")
+          ->option_text("FILE");
+  app.add_flag("--overwrite", options.overwrite, "let --record replace an existing FILE")
+      ->needs(record)
+      ->option_text(" ");
+  app.add_option("--replay", options.replay_path,
+                 "replay the input recorded in FILE, frame for frame")
+      ->option_text("FILE");
+  app.add_flag("--headless", options.headless,
+               "no window or X display: run the frames of --replay or --frames");
+  app.add_option("--frames", options.frames, "with --headless: run N frames (default: to the recorded "
+                                             "Escape, or one frame past the last event)")
+      ->check(CLI::Range(std::int64_t{0}, kMostFrames))
+      ->option_text("N");
+  app.add_flag("--checksum", options.checksum, "print a checksum of the fields at exit");
+  CLI::Option* png =
+      app.add_option("--png", options.png_dir, "write the picture of every K-th frame to DIR")
+          ->option_text("DIR");
+  app.add_option("--every", options.png_every, "with --png: a picture every K frames (1)")
+      ->check(CLI::Range(std::int64_t{1}, kMostFrames))
+      ->needs(png)
+      ->option_text("K ");
+  app.add_option("--workers", options.workers,
+                 "threads that run the step (default: the cores, at most 4)")
+      ->check(CLI::Range(1, 64))
+      ->option_text("N");
+  app.add_flag("--guard", options.guard,
+               "clear the fields when a step leaves an infinite or NaN value");
+}
+
+// Combinations the parser cannot express; empty when the options fit together.
+std::string conflict_in(const ProgramOptions& options) {
+  if (options.headless && options.replay_path.empty() && !options.frames) {
+    return "--headless needs --replay FILE or --frames N";
+  }
+  if (options.frames && !options.headless) return "--frames needs --headless";
+  return {};
+}
+
+int report_error(std::FILE* err, const std::string& what) {
+  std::fprintf(err, "%s: %s; see --help\n", kProgram.data(), what.c_str());
+  return 2;
+}
+
+}  // namespace
+
+ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, std::FILE* out,
+                                     std::FILE* err) {
+  CLI::App app{"An interactive two-dimensional fluid simulation.", std::string(kProgram)};
+  app.set_version_flag("--version", std::string(kProgram) + " " VELMAR_VERSION);
+  app.footer(kInputHelp);
+  ProgramOptions options;
+  std::string drawing = "cells";
+  add_options(app, options, drawing);
+
+  std::vector<const char*> argv;
+  for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+  try {
+    app.parse(static_cast<int>(argv.size()), argv.data());
+  } catch (const CLI::CallForHelp&) {
+    std::fputs(app.help().c_str(), out);
+    return 0;
+  } catch (const CLI::CallForVersion& version) {
+    std::fprintf(out, "%s\n", version.what());
+    return 0;
+  } catch (const CLI::ParseError& error) {
+    return report_error(err, error.what());
+  }
+  options.drawing = drawing == "layers" ? ViewDrawing::Layers : ViewDrawing::Cells;
+  if (const std::string conflict = conflict_in(options); !conflict.empty()) {
+    return report_error(err, conflict);
+  }
+  return options;
+}

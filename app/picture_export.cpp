@@ -1,0 +1,82 @@
+#include "picture_export.h"
+
+#include <GL/gl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "fluid_state.h"
+#include "png_file.h"
+#include "session_failure.h"
+
+namespace {
+
+// Larger pictures than any renderer draws; such a frame is skipped, not read back.
+constexpr int kLargestPictureSide = 16384;
+
+std::string picture_folder;
+std::int64_t picture_every = 0;
+std::vector<unsigned char> pixels;  // kept between frames: no allocation once it has its size
+bool told_too_large = false;
+
+std::string picture_path(std::int64_t number) {
+  char name[32];
+  std::snprintf(name, sizeof name, "frame-%06lld.png", static_cast<long long>(number));
+  return (std::filesystem::path(picture_folder) / name).string();
+}
+
+}  // namespace
+
+bool start_picture_export(const std::string& folder, std::int64_t every, std::FILE* err) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (!error && !std::filesystem::is_directory(folder, error)) {
+    error = std::make_error_code(std::errc::not_a_directory);
+  }
+  // Only writing a file proves the folder writable (read-only mounts, full disks, ACLs).
+  const std::string probe = (std::filesystem::path(folder) / ".velmar-write-probe").string();
+  if (!error) {
+    std::FILE* file = std::fopen(probe.c_str(), "wb");
+    if (file == nullptr || std::fputc('\n', file) == EOF || std::fclose(file) != 0) {
+      error = std::error_code(errno, std::generic_category());
+    }
+    std::remove(probe.c_str());
+  }
+  if (error) {
+    std::fprintf(err, "velmar_stable_fluids: --png %s: %s\n", folder.c_str(),
+                 error.message().c_str());
+    return false;
+  }
+  picture_folder = folder;
+  picture_every = every;
+  return true;
+}
+
+bool picture_export_on() { return picture_every > 0; }
+
+void export_picture_if_due(std::int64_t frames_drawn_with_this_one) {
+  if (!picture_export_on() || frames_drawn_with_this_one % picture_every != 0) return;
+  const int width = fluid.window_width;
+  const int height = fluid.window_height;
+  if (width <= 0 || height <= 0) return;
+  if (width > kLargestPictureSide || height > kLargestPictureSide) {
+    if (!told_too_large) {
+      std::fprintf(stderr, "velmar_stable_fluids: no pictures of a %d x %d window; pictures "
+                   "resume when it is at most %d pixels a side\n", width, height,
+                   kLargestPictureSide);
+      told_too_large = true;
+    }
+    return;
+  }
+  pixels.resize(static_cast<std::size_t>(width) * height * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+  const std::string path = picture_path(frames_drawn_with_this_one / picture_every);
+  std::string error;
+  if (!write_png_file(path, width, height, pixels.data(), error)) {
+    fail_session("writing the picture %s failed: %s", path.c_str(), error.c_str());
+  }
+}

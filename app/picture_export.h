@@ -1,0 +1,17 @@
+// Pictures of the frames as PNG files, DIR/frame-000001.png and on: the n-th picture shows the
+// frame drawn after n * K frames. Read back from the frame just drawn, before it is shown.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// Creates `folder` if needed and checks that files can be written there. On failure prints
+// one line on `err` and returns false; nothing has run yet then.
+bool start_picture_export(const std::string& folder, std::int64_t every, std::FILE* err = stderr);
+
+bool picture_export_on();
+
+// After a frame has been drawn into the current GL framebuffer: writes its picture if this
+// frame is due. A failed write ends the session with status 1; earlier pictures stay intact.
+void export_picture_if_due(std::int64_t frames_drawn_with_this_one);

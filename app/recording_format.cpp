@@ -1,0 +1,189 @@
+#include "recording_format.h"
+
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstring>
+#include <cstdio>
+
+namespace {
+
+// A number field of an event line: its name in the format and the values it may take.
+struct Field {
+  const char* name;
+  std::int64_t lowest;
+  std::int64_t highest;
+};
+
+constexpr std::int64_t kMostFrames = 999'999'999'999;
+constexpr Field kFrame{"<frame>", 0, kMostFrames};
+constexpr Field kKeyCode{"<code>", 0, 255};
+constexpr Field kButton{"<button>", 0, 255};
+constexpr Field kState{"<state>", 0, 1};
+constexpr Field kCoordinate{"<x>", INT_MIN, INT_MAX};
+constexpr Field kCoordinateY{"<y>", INT_MIN, INT_MAX};
+constexpr Field kWidth{"<width>", 0, INT_MAX};
+constexpr Field kHeight{"<height>", 0, INT_MAX};
+
+struct EventShape {
+  std::string_view word;
+  InputKind kind;
+  std::vector<Field> fields;
+};
+
+const std::vector<EventShape>& event_shapes() {
+  static const std::vector<EventShape> shapes = {
+      {"key", InputKind::Key, {kKeyCode, kCoordinate, kCoordinateY}},
+      {"mouse", InputKind::Mouse, {kButton, kState, kCoordinate, kCoordinateY}},
+      {"motion", InputKind::Motion, {kCoordinate, kCoordinateY}},
+      {"reshape", InputKind::Reshape, {kWidth, kHeight}},
+  };
+  return shapes;
+}
+
+std::vector<std::string_view> words_of(std::string_view line) {
+  std::vector<std::string_view> words;
+  std::size_t at = 0;
+  while (true) {
+    at = line.find_first_not_of(" \t\r", at);
+    if (at == std::string_view::npos) return words;
+    const std::size_t end = std::min(line.find_first_of(" \t\r", at), line.size());
+    words.push_back(line.substr(at, end - at));
+    at = end;
+  }
+}
+
+// The value of `word` for `field`, or the fault to report.
+std::variant<std::int64_t, std::string> number_for(const Field& field, std::string_view word) {
+  std::int64_t value = 0;
+  const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
+  if (error == std::errc::result_out_of_range || (error == std::errc{} && end == word.end() &&
+                                                  (value < field.lowest || value > field.highest))) {
+    return "expected " + std::string(field.name) + " from " + std::to_string(field.lowest) +
+           " to " + std::to_string(field.highest) + ", found " + std::string(word);
+  }
+  if (error != std::errc{} || end != word.end()) {
+    return "expected a whole number for " + std::string(field.name) + ", found \"" +
+           std::string(word) + "\"";
+  }
+  return value;
+}
+
+std::string usage_of(const EventShape& shape) {
+  std::string usage = "\"<frame> ";
+  usage.append(shape.word);
+  for (const Field& field : shape.fields) usage.append(" ").append(field.name);
+  return usage.append("\"");
+}
+
+void store(InputEvent& event, const EventShape& shape, const std::vector<std::int64_t>& values) {
+  const auto v = [&](std::size_t k) { return static_cast<int>(values[k]); };
+  switch (shape.kind) {
+    case InputKind::Key:
+      event.key = v(0), event.x = v(1), event.y = v(2);
+      break;
+    case InputKind::Mouse:
+      event.button = v(0), event.state = v(1), event.x = v(2), event.y = v(3);
+      break;
+    case InputKind::Motion:
+      event.x = v(0), event.y = v(1);
+      break;
+    case InputKind::Reshape:
+      event.width = v(0), event.height = v(1);
+      break;
+  }
+}
+
+// One event line, checked against the frame of the event before it.
+std::variant<InputEvent, std::string> parse_event(const std::vector<std::string_view>& words,
+                                                  std::int64_t earliest_frame) {
+  InputEvent event;
+  auto frame = number_for(kFrame, words[0]);
+  if (auto* fault = std::get_if<std::string>(&frame)) return *fault;
+  event.frame = std::get<std::int64_t>(frame);
+  if (event.frame < earliest_frame) {
+    return "expected a frame of at least " + std::to_string(earliest_frame) +
+           " (frames never decrease), found " + std::to_string(event.frame);
+  }
+  if (words.size() < 2) return std::string("expected an event after the frame");
+  const EventShape* shape = nullptr;
+  for (const EventShape& candidate : event_shapes()) {
+    if (candidate.word == words[1]) shape = &candidate;
+  }
+  if (shape == nullptr) {
+    return "expected key, mouse, motion or reshape, found \"" + std::string(words[1]) + "\"";
+  }
+  event.kind = shape->kind;
+  if (words.size() != shape->fields.size() + 2) return "expected " + usage_of(*shape);
+  std::vector<std::int64_t> values;
+  for (std::size_t k = 0; k < shape->fields.size(); ++k) {
+    auto value = number_for(shape->fields[k], words[k + 2]);
+    if (auto* fault = std::get_if<std::string>(&value)) return *fault;
+    values.push_back(std::get<std::int64_t>(value));
+  }
+  store(event, *shape, values);
+  return event;
+}
+
+}  // namespace
+
+std::string format_event(const InputEvent& event) {
+  const std::string frame = std::to_string(event.frame) + " ";
+  switch (event.kind) {
+    case InputKind::Key:
+      return frame + "key " + std::to_string(event.key) + " " + std::to_string(event.x) + " " +
+             std::to_string(event.y);
+    case InputKind::Mouse:
+      return frame + "mouse " + std::to_string(event.button) + " " +
+             std::to_string(event.state) + " " + std::to_string(event.x) + " " +
+             std::to_string(event.y);
+    case InputKind::Motion:
+      return frame + "motion " + std::to_string(event.x) + " " + std::to_string(event.y);
+    case InputKind::Reshape:
+      return frame + "reshape " + std::to_string(event.width) + " " +
+             std::to_string(event.height);
+  }
+  return frame;
+}
+
+ParsedRecording parse_recording(std::string_view text, const std::string& name) {
+  std::vector<InputEvent> events;
+  std::int64_t line_number = 0;
+  std::size_t at = 0;
+  while (at < text.size() || line_number == 0) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    const std::string_view line = text.substr(at, end - at);
+    at = end + 1;
+    ++line_number;
+    const auto fault = [&](const std::string& what) {
+      return name + ":" + std::to_string(line_number) + ": " + what;
+    };
+    const std::vector<std::string_view> words = words_of(line);
+    if (line_number == 1) {
+      if (words.size() != 2 || words[0] != "velmar-recording" || words[1] != "1") {
+        return fault("expected the header \"" + std::string(kRecordingHeader) + "\"");
+      }
+      continue;
+    }
+    if (words.empty() || words[0].front() == '#') continue;
+    const std::int64_t earliest = events.empty() ? 0 : events.back().frame;
+    auto event = parse_event(words, earliest);
+    if (auto* what = std::get_if<std::string>(&event)) return fault(*what);
+    events.push_back(std::get<InputEvent>(event));
+  }
+  return events;
+}
+
+ParsedRecording read_recording(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return path + ": cannot be read: " + std::strerror(errno);
+  std::string text;
+  char chunk[65536];
+  std::size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
+  const bool failed = std::ferror(file) != 0;
+  const int error = errno;
+  std::fclose(file);
+  if (failed) return path + ": cannot be read: " + std::strerror(error);
+  return parse_recording(text, path);
+}

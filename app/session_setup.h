@@ -1,0 +1,18 @@
+// Prepares what the command line asks of a session before anything runs: the replay is read
+// and checked whole, the picture folder and the recording are made ready, the checksum is
+// set to print at exit. Any fault is one line on standard error and nothing runs.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+
+#include "options.h"
+
+struct SessionPlan {
+  std::int64_t headless_frames = 0;  // --frames, or what the replay needs
+};
+
+// Nothing on failure, after the one line on `err`; the program then exits with status 2.
+std::optional<SessionPlan> prepare_session(const ProgramOptions& options,
+                                           std::FILE* err = stderr);
