@@ -4,7 +4,7 @@ SANITIZE_BUILD ?= build-sanitize
 BENCH_BUILD ?= build-bench
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test test-sanitize bench clean
+.PHONY: all deps build run test test-sanitize bench bench-window clean
 
 all: build
 
@@ -31,6 +31,10 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	$(BENCH_BUILD)/bench/velmar_bench
 	$(BENCH_BUILD)/bench/velmar_bench_sessions
+
+# Frame rate of the window under Xvfb: both drawings, interleaved, in one run.
+bench-window: build
+	$(BUILD)/bench/window_bench
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(BENCH_BUILD)

@@ -5,7 +5,7 @@
 #include "cell_geometry.h"
 #include "cell_list.h"
 #include "frame_step.h"
-#include "views.h"
+#include "layered_views.h"
 
 void set_up_frame_geometry(int width, int height) {
   record_window_size(width, height);
@@ -24,5 +24,5 @@ void render_frame() {
   glClear(GL_COLOR_BUFFER_BIT);
   // Time advances only here, so the step rate is the redraw rate.
   frame_step();
-  draw_views();
+  draw_frame_views();
 }

@@ -6,5 +6,5 @@
 // viewport and a projection of one unit per pixel, origin bottom-left.
 void set_up_frame_geometry(int width, int height);
 
-// Clears the frame, runs the frame step, then draws the switched-on views.
+// Clears the frame, runs the frame step, then draws the switched-on views in the selected way.
 void render_frame();

@@ -13,6 +13,7 @@
 #include "fluid_state.h"
 #include "glut_arguments.h"
 #include "headless_run.h"
+#include "layered_views.h"
 #include "options.h"
 #include "session_setup.h"
 
@@ -49,6 +50,7 @@ int main(int argc, char** argv) {
   if (const int* status = std::get_if<int>(&parsed)) return *status;
   const ProgramOptions& options = std::get<ProgramOptions>(parsed);
   set_field_guard(options.guard);
+  set_view_drawing(options.drawing);
 
   if (!options.headless && !x_display_reachable(arguments.display_name)) return 1;
   const std::optional<SessionPlan> plan = prepare_session(options);

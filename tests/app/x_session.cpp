@@ -89,8 +89,10 @@ void ChildProcess::kill_and_reap() {
 bool XvfbServer::start(const std::string& log_path) {
   int ready[2];
   if (pipe2(ready, O_CLOEXEC) != 0) return false;
+  // The screen holds every window size the tests resize to, 1000 x 300 and 333 x 777 included;
+  // a capture of a window reaching past the screen fails.
   const bool started = process_.start({XVFB_PATH, "-displayfd", std::to_string(ready[1]), "-screen",
-                                       "0", "1024x768x24", "-nolisten", "tcp"},
+                                       "0", "1280x1024x24", "-nolisten", "tcp"},
                                       {}, log_path, true, ready[1]);
   close(ready[1]);
   // Xvfb writes its display number once it accepts connections.

@@ -31,6 +31,7 @@ class ChildProcess {
   bool wait_exit(std::chrono::milliseconds timeout, int* status);
   void kill_and_reap();
   bool running() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;
