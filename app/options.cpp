@@ -51,10 +51,6 @@ void add_options(CLI::App& app, ProgramOptions& options, std::string& drawing) {
       ->check(CLI::Range(std::int64_t{1}, kMostFrames))
       ->needs(png)
       ->option_text("K ");
-  app.add_option("--workers", options.workers,
-                 "threads that run the step (default: the cores, at most 4)")
-      ->check(CLI::Range(1, 64))
-      ->option_text("N");
   app.add_flag("--guard", options.guard,
                "clear the fields when a step leaves an infinite or NaN value");
 }

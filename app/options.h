@@ -21,7 +21,6 @@ struct ProgramOptions {
   bool checksum = false;           // print the fields' checksum at exit
   std::string png_dir;             // empty: no pictures
   std::int64_t png_every = 1;      // a picture after every K-th frame
-  std::optional<int> workers;      // unset: the runtime's own choice
   bool guard = false;              // reset the fields when a step leaves a non-finite value
 };
 

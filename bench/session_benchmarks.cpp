@@ -3,13 +3,12 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
-#include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
 #include "calc_fluid.h"
 #include "cell_list.h"
 #include "direct_step.h"
@@ -21,28 +20,6 @@
 #include "picture_export.h"
 
 namespace {
-
-void loadGoldenState(FluidState& s) {
-  s = FluidState{};
-  placeGoldenObstacles(s);
-  for (int step = 0; step < kGoldenSteps; ++step) {
-    addGoldenSources(s, step);
-    directCalcFluid(s);
-  }
-}
-
-double median(std::vector<double> samples) {
-  std::sort(samples.begin(), samples.end());
-  return samples.empty() ? 0.0 : samples[samples.size() / 2];
-}
-
-template <typename F>
-double millisecondsOf(F&& work) {
-  const auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-      .count();
-}
 
 constexpr int kFrames = 1000;
 

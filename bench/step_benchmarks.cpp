@@ -2,11 +2,10 @@
 // kernel's launch through the real path, all on the golden scenario's state.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
 #include <memory>
 #include <vector>
 
+#include "bench_timing.h"
 #include "calc_fluid.h"
 #include "direct_step.h"
 #include "execution_model.h"
@@ -14,28 +13,6 @@
 #include "launch_stubs.h"
 
 namespace {
-
-void loadGoldenState(FluidState& s) {
-  s = FluidState{};
-  placeGoldenObstacles(s);
-  for (int step = 0; step < kGoldenSteps; ++step) {
-    addGoldenSources(s, step);
-    directCalcFluid(s);
-  }
-}
-
-double median(std::vector<double> samples) {
-  std::sort(samples.begin(), samples.end());
-  return samples.empty() ? 0.0 : samples[samples.size() / 2];
-}
-
-template <typename F>
-double millisecondsOf(F&& work) {
-  const auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-      .count();
-}
 
 // Both steps in turn, from the same state each time, so that machine noise hits both alike;
 // the counters are medians of the interleaved samples.

@@ -9,26 +9,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-180}
 program=${2:-$root/build-sanitize/app/velmar_stable_fluids}
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-retry() {
-  for _ in $(seq 300); do "$@" && return 0; sleep 0.1; done
-  echo "timed out: $*" >&2
-  return 1
-}
-
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 2>"$work/xvfb.log" &
-pids+=($!)
-exec 3>&-
-retry grep -q . "$work/display"
-export DISPLAY=":$(head -n 1 "$work/display")"
+source "$root/scripts/private_xvfb.sh"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"

@@ -42,12 +42,11 @@ TEST(CommandLine, NoOptionsMeansTheDefaultSession) {
   EXPECT_EQ(outcome.options.drawing, ViewDrawing::Cells);
   EXPECT_FALSE(outcome.options.headless || outcome.options.checksum || outcome.options.guard);
   EXPECT_TRUE(outcome.options.record_path.empty() && outcome.options.replay_path.empty());
-  EXPECT_FALSE(outcome.options.workers.has_value());
 }
 
 TEST(CommandLine, OptionsAreTakenInBothSpellings) {
   const Outcome outcome = parse({"--draw=layers", "--headless", "--replay", "a.rec", "--frames",
-                                 "12", "--png=pics", "--every=3", "--workers", "2", "--checksum",
+                                 "12", "--png=pics", "--every=3", "--checksum",
                                  "--guard", "--record", "b.rec", "--overwrite"});
   ASSERT_EQ(outcome.status, -1) << outcome.err;
   const ProgramOptions& o = outcome.options;
@@ -56,7 +55,6 @@ TEST(CommandLine, OptionsAreTakenInBothSpellings) {
   EXPECT_EQ(o.frames, 12);
   EXPECT_EQ(o.png_dir, "pics");
   EXPECT_EQ(o.png_every, 3);
-  EXPECT_EQ(o.workers, 2);
   EXPECT_EQ(o.record_path, "b.rec");
   EXPECT_TRUE(o.headless && o.checksum && o.guard && o.overwrite);
 }
@@ -82,8 +80,7 @@ TEST(CommandLine, BadInputIsOneLineOnStandardErrorWithStatusTwo) {
       {{"--bogus"}, "--bogus"},
       {{"stray"}, "stray"},
       {{"--draw=dots"}, "{cells,layers}"},
-      {{"--workers=0"}, "--workers"},
-      {{"--workers=many"}, "--workers"},
+      {{"--every=many", "--png=d"}, "--every"},
       {{"--frames=-1", "--headless"}, "--frames"},
       {{"--every=0", "--png=d"}, "--every"},
       {{"--every=2"}, "--png"},

@@ -1,0 +1,32 @@
+// What the step benchmarks share: the golden scenario's state to start from, and medians of
+// wall-clock samples taken in turn, so that the machine's noise hits each contender alike.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "direct_step.h"
+#include "golden_scenario.h"
+
+inline void loadGoldenState(FluidState& s) {
+  s = FluidState{};
+  placeGoldenObstacles(s);
+  for (int step = 0; step < kGoldenSteps; ++step) {
+    addGoldenSources(s, step);
+    directCalcFluid(s);
+  }
+}
+
+inline double median(std::vector<double> samples) {
+  std::sort(samples.begin(), samples.end());
+  return samples.empty() ? 0.0 : samples[samples.size() / 2];
+}
+
+template <typename F>
+double millisecondsOf(F&& work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
+}
