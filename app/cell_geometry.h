@@ -8,3 +8,7 @@ float cell_size_for_width(int width, int n);
 
 // Records a reshape's window size in `fluid` and recomputes `fluid.cell_size` from it.
 void record_window_size(int width, int height);
+
+// Centre of cell number `index` along one axis, in window pixels from the bottom-left corner,
+// rounded to float once, as every drawing of the views places it.
+float cell_centre(int index, float cell_size);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "cell_geometry.h"
 #include "density_colour.h"
 #include "fluid_state.h"
 #include "views.h"
@@ -47,11 +48,6 @@ struct Layers {
 };
 
 Layers layers;
-
-// Same arithmetic as the cell-by-cell drawing: the centre rounded to float once.
-float cell_centre(int index, float cell_size) {
-  return static_cast<float>(index * static_cast<double>(cell_size) + cell_size / 2.0);
-}
 
 // Cell k of the drawing order: rows from N down to 1, columns from 1 up to N.
 int cell_of(int k, int n) { return IX(n - k / n, 1 + k % n); }
@@ -154,8 +150,6 @@ void set_view_drawing(ViewDrawing drawing) {
   mallopt(M_MMAP_THRESHOLD, 64 << 20);
   mallopt(M_TRIM_THRESHOLD, 128 << 20);
 }
-
-ViewDrawing view_drawing() { return selected_drawing; }
 
 void draw_frame_views() {
   if (selected_drawing == ViewDrawing::Layers) {

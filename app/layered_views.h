@@ -9,7 +9,6 @@
 
 // How draw_frame_views draws; cells by default.
 void set_view_drawing(ViewDrawing drawing);
-ViewDrawing view_drawing();
 
 // Draws the switched-on views in the selected way. The display callback draws through this.
 void draw_frame_views();

@@ -2,15 +2,11 @@
 
 #include <GL/gl.h>
 
+#include "cell_geometry.h"
 #include "density_colour.h"
 #include "fluid_state.h"
 
 namespace {
-
-// Centre of cell number `index` along one axis, in window pixels from the bottom-left corner.
-float cell_centre(int index, float cell_size) {
-  return static_cast<float>(index * static_cast<double>(cell_size) + cell_size / 2.0);
-}
 
 void draw_cell_at(float x, float y) {
   glPushMatrix();
