@@ -15,6 +15,7 @@
 #include "headless_run.h"
 #include "layered_views.h"
 #include "options.h"
+#include "parallel_launch.h"
 #include "session_setup.h"
 
 namespace {
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
   const ProgramOptions& options = std::get<ProgramOptions>(parsed);
   set_field_guard(options.guard);
   set_view_drawing(options.drawing);
+  if (options.workers != 0) runtime_parallel::setWorkers(options.workers);
 
   if (!options.headless && !x_display_reachable(arguments.display_name)) return 1;
   const std::optional<SessionPlan> plan = prepare_session(options);

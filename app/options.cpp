@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+#include "parallel_launch.h"
+
 namespace {
 
 constexpr std::string_view kProgram = "velmar_stable_fluids";
@@ -53,6 +55,11 @@ void add_options(CLI::App& app, ProgramOptions& options, std::string& drawing) {
       ->option_text("K ");
   app.add_flag("--guard", options.guard,
                "clear the fields when a step leaves an infinite or NaN value");
+  app.add_option("--workers", options.workers,
+                 "threads that share each step (default: the cores, at most 4); the results "
+                 "are the same with any number")
+      ->check(CLI::Range(1u, runtime_parallel::kMaxWorkers))
+      ->option_text("N");
 }
 
 // Combinations the parser cannot express; empty when the options fit together.

@@ -22,6 +22,7 @@ struct ProgramOptions {
   std::string png_dir;             // empty: no pictures
   std::int64_t png_every = 1;      // a picture after every K-th frame
   bool guard = false;              // reset the fields when a step leaves a non-finite value
+  unsigned workers = 0;            // host threads for one step; 0: as many as cores, at most 4
 };
 
 // Either the options, or the exit status of a run that already ended: 0 after --help or

@@ -2,7 +2,9 @@
 // kernel's launch through the real path, all on the golden scenario's state.
 #include <benchmark/benchmark.h>
 
+#include <iterator>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "bench_timing.h"
@@ -11,25 +13,35 @@
 #include "execution_model.h"
 #include "golden_scenario.h"
 #include "launch_stubs.h"
+#include "parallel_launch.h"
 
 namespace {
 
-// Both steps in turn, from the same state each time, so that machine noise hits both alike;
-// the counters are medians of the interleaved samples.
+constexpr unsigned kWorkerCounts[] = {1, 2, 4};
+
+// The step with 1, 2 and 4 workers and the plain loops in turn, from the same state each time,
+// so that machine noise hits all alike; the counters are medians of the interleaved samples.
 void BM_StepVersusPlainLoops(benchmark::State& state) {
   static auto start = std::make_unique<FluidState>();
   static auto direct = std::make_unique<FluidState>();
   loadGoldenState(*start);
-  std::vector<double> stepMs, directMs;
+  std::vector<double> stepMs[std::size(kWorkerCounts)], directMs;
   for (auto _ : state) {
-    fluid = *start;
+    for (std::size_t k = 0; k < std::size(kWorkerCounts); ++k) {
+      runtime_parallel::setWorkers(kWorkerCounts[k]);
+      fluid = *start;
+      stepMs[k].push_back(millisecondsOf([] { gpuCalcFluid(); }));
+    }
     *direct = *start;
-    stepMs.push_back(millisecondsOf([] { gpuCalcFluid(); }));
     directMs.push_back(millisecondsOf([] { directCalcFluid(*direct); }));
   }
-  state.counters["step_ms"] = median(stepMs);
+  runtime_parallel::setWorkers(runtime_parallel::defaultWorkers());
+  for (std::size_t k = 0; k < std::size(kWorkerCounts); ++k) {
+    state.counters["step_" + std::to_string(kWorkerCounts[k]) + "w_ms"] = median(stepMs[k]);
+  }
   state.counters["plain_loops_ms"] = median(directMs);
-  state.counters["ratio"] = median(stepMs) / median(directMs);
+  state.counters["speedup_2w"] = median(stepMs[0]) / median(stepMs[1]);
+  state.counters["plain_over_2w"] = median(directMs) / median(stepMs[1]);
 }
 BENCHMARK(BM_StepVersusPlainLoops)->Unit(benchmark::kMillisecond)->Iterations(100);
 
@@ -79,15 +91,19 @@ struct DeviceFields {
 
 void configure() {
   cudaConfigureCall(Size3(blocks_per_launch, 1, 1), Size3(threads_per_block, 1, 1), 0, nullptr);
+  runtime_parallel::declareNeighbourLines(kGridSide);
 }
 
+// Each kernel with as many workers as the benchmark's argument.
 template <typename Launch>
 void benchmarkLaunch(benchmark::State& state, Launch launch) {
   DeviceFields f;
+  runtime_parallel::setWorkers(static_cast<unsigned>(state.range(0)));
   for (auto _ : state) {
     configure();
     launch(f);
   }
+  runtime_parallel::setWorkers(runtime_parallel::defaultWorkers());
   state.counters["cells_per_s"] =
       benchmark::Counter(static_cast<double>(state.iterations()) * kGridCells,
                          benchmark::Counter::kIsRate);
@@ -121,12 +137,12 @@ void BM_LaunchProjectStep3(benchmark::State& state) {
     gpuLaunchProjectStep3(126, f.u, f.v, f.u_prev, f.boundary);
   });
 }
-BENCHMARK(BM_LaunchAddSource)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_LaunchDiffuse)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_LaunchAdvect)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_LaunchProjectStep1)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_LaunchProjectStep2)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_LaunchProjectStep3)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LaunchAddSource)->Unit(benchmark::kMicrosecond)->Arg(1)->Arg(2);
+BENCHMARK(BM_LaunchDiffuse)->Unit(benchmark::kMicrosecond)->Arg(1)->Arg(2);
+BENCHMARK(BM_LaunchAdvect)->Unit(benchmark::kMicrosecond)->Arg(1)->Arg(2);
+BENCHMARK(BM_LaunchProjectStep1)->Unit(benchmark::kMicrosecond)->Arg(1)->Arg(2);
+BENCHMARK(BM_LaunchProjectStep2)->Unit(benchmark::kMicrosecond)->Arg(1)->Arg(2);
+BENCHMARK(BM_LaunchProjectStep3)->Unit(benchmark::kMicrosecond)->Arg(1)->Arg(2);
 
 }  // namespace
 

@@ -1,7 +1,7 @@
 #include "thread_index.h"
 
-Size3 gpuThreadIndex(0, 0, 0);
-Size3 gpuBlockIndex(0, 0, 0);
-Size3 gpuBlockSize(0, 0, 0);
-Size3 gpuGridSize(0, 0, 0);
-int gpuWarpSize = 0;
+thread_local constinit Size3 gpuThreadIndex(0, 0, 0);
+thread_local constinit Size3 gpuBlockIndex(0, 0, 0);
+thread_local constinit Size3 gpuBlockSize(0, 0, 0);
+thread_local constinit Size3 gpuGridSize(0, 0, 0);
+thread_local constinit int gpuWarpSize = 0;

@@ -1,5 +1,7 @@
 // The index variables through which the runtime tells each kernel thread who it is. The
-// runtime writes them before a thread runs or resumes; the program only reads them.
+// runtime writes them before a thread runs or resumes; the program only reads them. They are
+// thread-local, so that the runtime may run blocks on several host threads at once, each
+// thread with its own.
 #pragma once
 
 #include "cuda_runtime.h"
@@ -7,8 +9,8 @@
 // A three-component size: launch geometry and thread and block indices.
 using Size3 = dim3;
 
-extern Size3 gpuThreadIndex;
-extern Size3 gpuBlockIndex;
-extern Size3 gpuBlockSize;
-extern Size3 gpuGridSize;
-extern int gpuWarpSize;
+extern thread_local constinit Size3 gpuThreadIndex;
+extern thread_local constinit Size3 gpuBlockIndex;
+extern thread_local constinit Size3 gpuBlockSize;
+extern thread_local constinit Size3 gpuGridSize;
+extern thread_local constinit int gpuWarpSize;

@@ -18,7 +18,7 @@ void giveThreadFrame(void* frame, std::size_t bytes) noexcept;
 
 // Where the running kernel thread parks when it reaches a barrier; null outside a launch, where
 // a barrier has nobody to wait for. Only the runner sets it.
-extern std::coroutine_handle<>* runningThreadParkingSlot;
+extern thread_local constinit std::coroutine_handle<>* runningThreadParkingSlot;
 
 }  // namespace runtime_detail
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -16,7 +17,10 @@ struct ArmedFault {
   cudaError_t status;
 };
 
+// Launches that run on several host threads take thread frames, and so ask here, from all of
+// them at once.
 struct FaultTable {
+  std::mutex guard;
   std::array<std::uint64_t, kCallKinds> callsMade{};
   std::array<std::vector<ArmedFault>, kCallKinds> armed{};
   bool anyArmed = false;
@@ -35,6 +39,7 @@ namespace runtime_testing {
 void injectFault(RuntimeCall call, int nth, cudaError_t status, int repeat) {
   if (nth < 1 || repeat < 1 || status == cudaSuccess) return;
   FaultTable& table = faults();
+  const std::lock_guard lock(table.guard);
   const auto kind = static_cast<std::size_t>(call);
   const std::uint64_t first = table.callsMade[kind] + static_cast<std::uint64_t>(nth);
   table.armed[kind].push_back({first, first + static_cast<std::uint64_t>(repeat) - 1, status});
@@ -43,6 +48,7 @@ void injectFault(RuntimeCall call, int nth, cudaError_t status, int repeat) {
 
 void clearFaults() {
   FaultTable& table = faults();
+  const std::lock_guard lock(table.guard);
   for (auto& list : table.armed) list.clear();
   table.anyArmed = false;
 }
@@ -53,6 +59,7 @@ namespace runtime_detail {
 
 cudaError_t takeInjectedFault(RuntimeCall call) {
   FaultTable& table = faults();
+  const std::lock_guard lock(table.guard);
   const auto kind = static_cast<std::size_t>(call);
   const std::uint64_t thisCall = ++table.callsMade[kind];
   if (!table.anyArmed) return cudaSuccess;

@@ -7,6 +7,7 @@
 
 #include "fault_injection.h"
 #include "launch_runner.h"
+#include "parallel_launch.h"
 #include "registration_table.h"
 
 namespace {
@@ -21,6 +22,7 @@ struct PendingLaunch {
   bool argumentRefused = false;
   dim3 gridSize;
   dim3 blockSize;
+  std::uint32_t threadsPerLine = 0;  // declared neighbour lines, 0 if none
   std::size_t recordBytes = 0;  // highest byte set up so far; every byte beyond it is zero
   std::array<unsigned char, kArgumentRecordCapacity> record{};
 };
@@ -61,6 +63,7 @@ cudaError_t cudaConfigureCall(dim3 gridSize, dim3 blockSize, std::size_t sharedM
   pending.argumentRefused = false;
   pending.gridSize = gridSize;
   pending.blockSize = blockSize;
+  pending.threadsPerLine = 0;
   // A fresh record: a slot this launch never sets reads zero, not an earlier launch's bytes.
   std::memset(pending.record.data(), 0, pending.recordBytes);
   pending.recordBytes = 0;
@@ -106,17 +109,20 @@ cudaError_t cudaLaunch(const void* hostFunction) {
     observer({hostFunction, registration->deviceName, pending.gridSize, pending.blockSize,
                     {pending.record.begin(), pending.record.begin() + pending.recordBytes}});
   }
-  const runtime_detail::LaunchJob job{registration->deviceFunction,
-                                      runningRecord.data(),
-                                      pending.gridSize,
-                                      pending.blockSize,
-                                      registration->threadIndex,
-                                      registration->blockIndex,
-                                      registration->blockSize,
-                                      registration->gridSize,
-                                      registration->warpSize};
-  return runtime_detail::runLaunch(job);
+  return runtime_detail::runLaunch({registration, runningRecord.data(), pending.gridSize,
+                                     pending.blockSize, pending.threadsPerLine});
 }
+
+namespace runtime_parallel {
+
+cudaError_t declareNeighbourLines(std::uint32_t threadsPerLine) {
+  if (!pending.configured) return cudaErrorMissingConfiguration;
+  if (threadsPerLine == 0) return cudaErrorInvalidValue;
+  pending.threadsPerLine = threadsPerLine;
+  return cudaSuccess;
+}
+
+}  // namespace runtime_parallel
 
 namespace runtime_testing {
 

@@ -1,33 +1,32 @@
-// Runs one launch on the host: every thread of every block, in the reference order.
+// Runs one launch on the host: every thread of every block.
 #pragma once
 
 #include "cuda_runtime.h"
+#include "registration_table.h"
 
 namespace runtime_detail {
 
 struct LaunchJob {
-  cudaEntryThunk entry;
+  const Registration* kernel;
   const void* record;
   dim3 gridSize;
   dim3 blockSize;
-  dim3* threadIndex;
-  dim3* blockIndex;
-  dim3* blockSizeVariable;
-  dim3* gridSizeVariable;
-  int* warpSize;
+  // Nonzero when the caller declared that the launch's threads form lines of this many threads
+  // and read what other threads of the launch write only at their neighbours in the line and
+  // at their own places in the lines before and after.
+  std::uint32_t threadsPerLine;
 };
 
-// Blocks run one after another in increasing index (x fastest). Inside a block, threads
-// 0, 1, ... each run up to their next block barrier or their end, in turn, then all those
-// waiting at the barrier continue the same way. A kernel without a barrier therefore runs as
-// one plain call per thread.
+// The results are those of the reference order: blocks one after another in increasing index
+// (x fastest), each block in the order of BlockRunner. A launch with neighbour lines may run on
+// several host threads, in an order that gives the same results (wavefront_runner.h).
 //
 // Returns, after running every thread it could: cudaErrorMemoryAllocation if some thread
 // could not get a frame and never ran; otherwise cudaErrorLaunchFailure if the threads of some
 // block reached the barrier unequally often.
 cudaError_t runLaunch(const LaunchJob& job);
 
-// True while a launch is running (its kernels are on the stack).
+// True while the calling host thread runs kernel code (a launch's kernels are on its stack).
 bool launchInProgress();
 
 }  // namespace runtime_detail

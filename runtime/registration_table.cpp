@@ -31,10 +31,11 @@ bool isLiveModule(void** module) {
 }
 
 // Index variables that a registration leaves out are written here instead, so that the launch
-// runner never has to test for them.
-dim3 unusedIndex;
-dim3 unusedSize;
-int unusedWarpSize;
+// runner never has to test for them; thread-local like the program's, so that host threads
+// running blocks side by side never write the same one.
+thread_local constinit dim3 unusedIndex;
+thread_local constinit dim3 unusedSize;
+thread_local constinit int unusedWarpSize = 0;
 
 }  // namespace
 
@@ -52,6 +53,7 @@ cudaError_t __cudaUnregisterFatBinary(void** module) {
   RegistrationTable& t = table();
   if (module == nullptr || !isLiveModule(module)) return cudaErrorInvalidResourceHandle;
   std::erase_if(t.functions, [module](const auto& f) { return f.module == module; });
+  runtime_detail::forgetRegisteredIndexVariables();
   t.modules.remove_if([module](Module& m) { return &m.image == module; });
   return cudaSuccess;
 }
@@ -68,12 +70,15 @@ cudaError_t __cudaRegisterFunction(void** module, const void* hostFunction,
     return cudaErrorInvalidValue;
   }
   if (runtime_detail::findRegistration(hostFunction) != nullptr) return cudaErrorInvalidValue;
-  table().functions.push_back({module, hostFunction, deviceFunction, deviceName, threadLimit,
-                               threadIndex ? threadIndex : &unusedIndex,
-                               blockIndex ? blockIndex : &unusedIndex,
-                               blockSize ? blockSize : &unusedSize,
-                               gridSize ? gridSize : &unusedSize,
-                               warpSize ? warpSize : &unusedWarpSize});
+  const runtime_detail::IndexVariables variables{
+      threadIndex ? threadIndex : &unusedIndex, blockIndex ? blockIndex : &unusedIndex,
+      blockSize ? blockSize : &unusedSize, gridSize ? gridSize : &unusedSize,
+      warpSize ? warpSize : &unusedWarpSize};
+  table().functions.push_back({{module, hostFunction, deviceFunction, deviceName, threadLimit,
+                                variables.threadIndex, variables.blockIndex, variables.blockSize,
+                                variables.gridSize, variables.warpSize},
+                               runtime_detail::RegisteredIndexVariables(variables)});
+  runtime_detail::forgetRegisteredIndexVariables();
   return cudaSuccess;
 }
 
@@ -90,6 +95,8 @@ const Registration* findRegistration(const void* hostFunction) {
 
 namespace runtime_testing {
 
-std::vector<RegisteredFunction> registeredFunctions() { return table().functions; }
+std::vector<RegisteredFunction> registeredFunctions() {
+  return {table().functions.begin(), table().functions.end()};
+}
 
 }  // namespace runtime_testing

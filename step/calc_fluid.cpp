@@ -8,6 +8,7 @@
 #include "execution_model.h"
 #include "fluid_state.h"
 #include "launch_stubs.h"
+#include "parallel_launch.h"
 
 namespace {
 
@@ -86,8 +87,15 @@ void downloadAndFree(void* const (&buffers)[kBufferCount]) {
 }
 
 // A kernel whose configuration is refused is skipped; the step goes on without it.
-bool configureLaunch(Size3 gridSize, Size3 blockSize) {
-  return cudaConfigureCall(gridSize, blockSize, 0, nullptr) == cudaSuccess;
+//
+// Every kernel of the step reads what other threads of its launch write only at the four
+// neighbours of its cell: the in-place relaxations, the edge fill and the corner means. All
+// else it reads lies in buffers that nobody writes during that launch. Saying so lets the
+// runtime run a launch on several workers; should it refuse, the launch keeps its one thread.
+bool configureLaunch(Size3 gridSize, Size3 blockSize, int n) {
+  if (cudaConfigureCall(gridSize, blockSize, 0, nullptr) != cudaSuccess) return false;
+  if (n >= 0) runtime_parallel::declareNeighbourLines(static_cast<std::uint32_t>(n) + 2);
+  return true;
 }
 
 }  // namespace
@@ -111,46 +119,46 @@ void gpuCalcFluid() {
   const FluidState& s = fluid;
 
   // Density: add source, diffuse, advect along the velocity of the previous step.
-  if (configureLaunch(gridSize, blockSize)) gpuLaunchAdd_Source(s.N, dens, dens_prev, s.dt);
+  if (configureLaunch(gridSize, blockSize, s.N)) gpuLaunchAdd_Source(s.N, dens, dens_prev, s.dt);
   std::swap(dens, dens_prev);
-  if (configureLaunch(gridSize, blockSize)) {
+  if (configureLaunch(gridSize, blockSize, s.N)) {
     gpuLaunchDiffuse(s.N, 1, dens, dens_prev, s.diff, s.dt, boundary);
   }
   std::swap(dens, dens_prev);
-  if (configureLaunch(gridSize, blockSize)) {
+  if (configureLaunch(gridSize, blockSize, s.N)) {
     gpuLaunchAdvect(s.N, 1, dens, dens_prev, u, v, s.dt, boundary);
   }
 
   // Velocity: add sources, diffuse, project, advect along itself, project again.
-  if (configureLaunch(gridSize, blockSize)) gpuLaunchAdd_Source(s.N, u, u_prev, s.dt);
-  if (configureLaunch(gridSize, blockSize)) gpuLaunchAdd_Source(s.N, v, v_prev, s.dt);
+  if (configureLaunch(gridSize, blockSize, s.N)) gpuLaunchAdd_Source(s.N, u, u_prev, s.dt);
+  if (configureLaunch(gridSize, blockSize, s.N)) gpuLaunchAdd_Source(s.N, v, v_prev, s.dt);
   std::swap(u, u_prev);
-  if (configureLaunch(gridSize, blockSize)) {
+  if (configureLaunch(gridSize, blockSize, s.N)) {
     gpuLaunchDiffuse(s.N, 0, u, u_prev, s.visc, s.dt, boundary);
   }
   std::swap(v, v_prev);
-  if (configureLaunch(gridSize, blockSize)) {
+  if (configureLaunch(gridSize, blockSize, s.N)) {
     gpuLaunchDiffuse(s.N, 0, v, v_prev, s.visc, s.dt, boundary);
   }
   // Pressure and divergence borrow the buffers the diffusion has just read from.
-  if (configureLaunch(gridSize, blockSize)) {
+  if (configureLaunch(gridSize, blockSize, s.N)) {
     gpuLaunchProjectStep1(s.N, u, v, u_prev, v_prev, boundary);
   }
-  if (configureLaunch(gridSize, blockSize)) gpuLaunchProjectStep2(s.N, u_prev, v_prev, boundary);
-  if (configureLaunch(gridSize, blockSize)) gpuLaunchProjectStep3(s.N, u, v, u_prev, boundary);
+  if (configureLaunch(gridSize, blockSize, s.N)) gpuLaunchProjectStep2(s.N, u_prev, v_prev, boundary);
+  if (configureLaunch(gridSize, blockSize, s.N)) gpuLaunchProjectStep3(s.N, u, v, u_prev, boundary);
   std::swap(u, u_prev);
   std::swap(v, v_prev);
-  if (configureLaunch(gridSize, blockSize)) {
+  if (configureLaunch(gridSize, blockSize, s.N)) {
     gpuLaunchAdvect(s.N, 0, u, u_prev, u_prev, v_prev, s.dt, boundary);
   }
-  if (configureLaunch(gridSize, blockSize)) {
+  if (configureLaunch(gridSize, blockSize, s.N)) {
     gpuLaunchAdvect(s.N, 0, v, v_prev, u_prev, v_prev, s.dt, boundary);
   }
-  if (configureLaunch(gridSize, blockSize)) {
+  if (configureLaunch(gridSize, blockSize, s.N)) {
     gpuLaunchProjectStep1(s.N, u, v, u_prev, v_prev, boundary);
   }
-  if (configureLaunch(gridSize, blockSize)) gpuLaunchProjectStep2(s.N, u_prev, v_prev, boundary);
-  if (configureLaunch(gridSize, blockSize)) gpuLaunchProjectStep3(s.N, u, v, u_prev, boundary);
+  if (configureLaunch(gridSize, blockSize, s.N)) gpuLaunchProjectStep2(s.N, u_prev, v_prev, boundary);
+  if (configureLaunch(gridSize, blockSize, s.N)) gpuLaunchProjectStep3(s.N, u, v, u_prev, boundary);
 
   downloadAndFree(buffers);
 }

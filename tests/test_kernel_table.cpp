@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cstring>
+#include <thread>
 
 #include "device_grid.h"
 #include "kernel_registration.h"
@@ -55,6 +56,10 @@ TEST(KernelTable, SixKernelsAreRegisteredBeforeMainInTableOrder) {
     EXPECT_EQ(kernels[k].gridSize, &gpuGridSize);
     EXPECT_EQ(kernels[k].warpSize, &gpuWarpSize);
   }
+  // Each host thread has index variables of its own, so the runtime may run blocks on several.
+  const Size3* elsewhere = nullptr;
+  std::thread([&elsewhere] { elsewhere = &gpuBlockIndex; }).join();
+  EXPECT_NE(elsewhere, &gpuBlockIndex);
 }
 
 TEST(KernelTable, StubPutsEachArgumentInItsFourByteSlot) {

@@ -47,7 +47,7 @@ TEST(CommandLine, NoOptionsMeansTheDefaultSession) {
 TEST(CommandLine, OptionsAreTakenInBothSpellings) {
   const Outcome outcome = parse({"--draw=layers", "--headless", "--replay", "a.rec", "--frames",
                                  "12", "--png=pics", "--every=3", "--checksum",
-                                 "--guard", "--record", "b.rec", "--overwrite"});
+                                 "--guard", "--record", "b.rec", "--overwrite", "--workers=3"});
   ASSERT_EQ(outcome.status, -1) << outcome.err;
   const ProgramOptions& o = outcome.options;
   EXPECT_EQ(o.drawing, ViewDrawing::Layers);
@@ -56,6 +56,7 @@ TEST(CommandLine, OptionsAreTakenInBothSpellings) {
   EXPECT_EQ(o.png_dir, "pics");
   EXPECT_EQ(o.png_every, 3);
   EXPECT_EQ(o.record_path, "b.rec");
+  EXPECT_EQ(o.workers, 3u);
   EXPECT_TRUE(o.headless && o.checksum && o.guard && o.overwrite);
 }
 
@@ -88,6 +89,10 @@ TEST(CommandLine, BadInputIsOneLineOnStandardErrorWithStatusTwo) {
       {{"--record"}, "--record"},
       {{"--headless"}, "--headless needs --replay FILE or --frames N"},
       {{"--frames=3"}, "--frames needs --headless"},
+      {{"--workers=0"}, "--workers"},
+      {{"--workers=65"}, "--workers"},
+      {{"--workers=two"}, "--workers"},
+      {{"--workers=-1"}, "--workers"},
   };
   for (const auto& [arguments, mention] : cases) {
     SCOPED_TRACE(arguments.front());

@@ -1,0 +1,31 @@
+// Launches on several host threads with the results of the reference order. A caller that
+// knows how the threads of a launch read one another declares it; the runtime then runs blocks
+// side by side where that cannot change what any thread reads. Launches without a declaration,
+// and every launch with one worker, keep the reference order on the launching thread.
+#pragma once
+
+#include <cstdint>
+
+#include "cuda_runtime.h"
+
+namespace runtime_parallel {
+
+inline constexpr unsigned kMaxWorkers = 64;
+
+// The number of cores, at most 4.
+unsigned defaultWorkers();
+
+// How many host threads, the launching one included, may run one launch. Returns false,
+// changing nothing, for a count outside 1..kMaxWorkers.
+bool setWorkers(unsigned count);
+unsigned workers();
+
+// Declares of the configured next launch that its threads, numbered g = block number x threads
+// per block + thread number (x fastest in both), form lines of `threadsPerLine` threads, and
+// that a thread reads what other threads of the launch write only beside it in its own line
+// (g - 1 and g + 1) and at its own place in the lines before and after (g - threadsPerLine and
+// g + threadsPerLine). Returns cudaErrorMissingConfiguration without a configured launch and
+// cudaErrorInvalidValue for 0; the declaration ends with the launch it was made for.
+cudaError_t declareNeighbourLines(std::uint32_t threadsPerLine);
+
+}  // namespace runtime_parallel

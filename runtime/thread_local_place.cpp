@@ -1,0 +1,60 @@
+#include "thread_local_place.h"
+
+#include <link.h>
+
+#include <cstdint>
+
+namespace runtime_detail {
+
+namespace {
+
+struct ModuleSearch {
+  std::uintptr_t address;
+  ThreadLocalPlace found;
+};
+
+std::size_t threadLocalBytes(const dl_phdr_info& module) {
+  for (ElfW(Half) k = 0; k < module.dlpi_phnum; ++k) {
+    if (module.dlpi_phdr[k].p_type == PT_TLS) return module.dlpi_phdr[k].p_memsz;
+  }
+  return 0;
+}
+
+int findAddress(dl_phdr_info* module, std::size_t, void* data) {
+  auto* search = static_cast<ModuleSearch*>(data);
+  if (module->dlpi_tls_modid == 0 || module->dlpi_tls_data == nullptr) return 0;
+  const auto start = reinterpret_cast<std::uintptr_t>(module->dlpi_tls_data);
+  if (search->address < start || search->address - start >= threadLocalBytes(*module)) return 0;
+  search->found = {module->dlpi_tls_modid, search->address - start};
+  return 1;
+}
+
+struct BlockSearch {
+  std::size_t module;
+  void* block;
+};
+
+int findBlock(dl_phdr_info* module, std::size_t, void* data) {
+  auto* search = static_cast<BlockSearch*>(data);
+  if (module->dlpi_tls_modid != search->module) return 0;
+  search->block = module->dlpi_tls_data;
+  return 1;
+}
+
+}  // namespace
+
+ThreadLocalPlace locateThreadLocal(const void* address) {
+  ModuleSearch search{reinterpret_cast<std::uintptr_t>(address), {}};
+  dl_iterate_phdr(findAddress, &search);
+  return search.found;
+}
+
+void* threadLocalAt(ThreadLocalPlace place) {
+  if (place.module == 0) return nullptr;
+  BlockSearch search{place.module, nullptr};
+  dl_iterate_phdr(findBlock, &search);
+  if (search.block == nullptr) return nullptr;
+  return static_cast<unsigned char*>(search.block) + place.offset;
+}
+
+}  // namespace runtime_detail
