@@ -14,23 +14,36 @@
 #include "golden_scenario.h"
 #include "launch_stubs.h"
 #include "parallel_launch.h"
+#include "runtime_testing.h"
 
 namespace {
 
 constexpr unsigned kWorkerCounts[] = {1, 2, 4};
 
+double millisecondsPerStep(std::uint64_t nanoseconds, std::size_t steps) {
+  return static_cast<double>(nanoseconds) / 1e6 / static_cast<double>(steps);
+}
+
 // The step with 1, 2 and 4 workers and the plain loops in turn, from the same state each time,
-// so that machine noise hits all alike; the counters are medians of the interleaved samples.
+// so that machine noise hits all alike; the counters are medians of the interleaved samples,
+// and the mean time that 2 workers spent waiting for one another in a step.
 void BM_StepVersusPlainLoops(benchmark::State& state) {
   static auto start = std::make_unique<FluidState>();
   static auto direct = std::make_unique<FluidState>();
   loadGoldenState(*start);
   std::vector<double> stepMs[std::size(kWorkerCounts)], directMs;
+  runtime_testing::WorkerWaits waited{};
   for (auto _ : state) {
     for (std::size_t k = 0; k < std::size(kWorkerCounts); ++k) {
       runtime_parallel::setWorkers(kWorkerCounts[k]);
       fluid = *start;
+      const runtime_testing::WorkerWaits before = runtime_testing::workerWaits();
       stepMs[k].push_back(millisecondsOf([] { gpuCalcFluid(); }));
+      if (kWorkerCounts[k] == 2) {
+        const runtime_testing::WorkerWaits after = runtime_testing::workerWaits();
+        waited.lineWaitNs += after.lineWaitNs - before.lineWaitNs;
+        waited.finishWaitNs += after.finishWaitNs - before.finishWaitNs;
+      }
     }
     *direct = *start;
     directMs.push_back(millisecondsOf([] { directCalcFluid(*direct); }));
@@ -42,17 +55,22 @@ void BM_StepVersusPlainLoops(benchmark::State& state) {
   state.counters["plain_loops_ms"] = median(directMs);
   state.counters["speedup_2w"] = median(stepMs[0]) / median(stepMs[1]);
   state.counters["plain_over_2w"] = median(directMs) / median(stepMs[1]);
+  state.counters["line_wait_2w_ms"] = millisecondsPerStep(waited.lineWaitNs, directMs.size());
+  state.counters["finish_wait_2w_ms"] = millisecondsPerStep(waited.finishWaitNs, directMs.size());
 }
 BENCHMARK(BM_StepVersusPlainLoops)->Unit(benchmark::kMillisecond)->Iterations(100);
 
+// Steps one after another with as many workers as the argument.
 void BM_CalcFluid(benchmark::State& state) {
   loadGoldenState(fluid);
+  runtime_parallel::setWorkers(static_cast<unsigned>(state.range(0)));
   for (auto _ : state) gpuCalcFluid();
+  runtime_parallel::setWorkers(runtime_parallel::defaultWorkers());
   state.counters["cells_per_s"] =
       benchmark::Counter(static_cast<double>(state.iterations()) * kGridCells,
                          benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_CalcFluid)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CalcFluid)->Unit(benchmark::kMillisecond)->Arg(1)->Arg(2);
 
 // Device copies of the golden state's fields, for launching single kernels.
 struct DeviceFields {

@@ -65,4 +65,12 @@ struct LaunchObservation {
 // Called for every launch that is about to run; pass an empty function to stop watching.
 void setLaunchObserver(std::function<void(const LaunchObservation&)> observer);
 
+// Where launches on several workers spend time not running blocks, summed since the start.
+struct WorkerWaits {
+  std::uint64_t launches;        // launches run on more than one worker
+  std::uint64_t lineWaitNs;      // workers waiting for the worker before them to finish a line
+  std::uint64_t finishWaitNs;    // the launching thread waiting for the others to finish
+};
+WorkerWaits workerWaits();
+
 }  // namespace runtime_testing

@@ -1,15 +1,18 @@
 // Waiting for another host thread's counter. What is awaited usually comes within
-// microseconds, so a waiter first spins; only then does it sleep, so that a worker left idle
-// between launches gives its core back.
+// microseconds, so a waiter first spins. Then it yields its core for a while, for the case of
+// more workers than cores, where the thread it waits for may be the one waiting for the core;
+// last it sleeps, so that a worker left idle between launches gives its core back.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <thread>
 
 namespace runtime_detail {
 
-inline constexpr std::chrono::microseconds kSpinBeforeSleeping{200};
+inline constexpr std::chrono::microseconds kSpinBeforeYielding{20};
+inline constexpr std::chrono::microseconds kYieldBeforeSleeping{200};
 
 inline void relaxWhileSpinning() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -18,18 +21,33 @@ inline void relaxWhileSpinning() {
 }
 
 // Returns the first value of `counter` that `ready` accepts, read with acquire ordering. The
-// thread that changes the counter notifies it after each store.
+// thread that changes the counter notifies it after each store. A wait that does not end at
+// once adds its length to `waitedNs`.
 template <class Ready>
-std::uint32_t awaitCounter(const std::atomic<std::uint32_t>& counter, Ready ready) {
+std::uint32_t awaitCounter(const std::atomic<std::uint32_t>& counter, Ready ready,
+                           std::uint64_t& waitedNs) {
   std::uint32_t value = counter.load(std::memory_order_acquire);
   if (ready(value)) return value;
-  const auto giveUp = std::chrono::steady_clock::now() + kSpinBeforeSleeping;
+  const auto start = std::chrono::steady_clock::now();
+  struct AddWaited {
+    std::chrono::steady_clock::time_point start;
+    std::uint64_t& total;
+    ~AddWaited() {
+      total += static_cast<std::uint64_t>(
+          std::chrono::nanoseconds(std::chrono::steady_clock::now() - start).count());
+    }
+  } addWaited{start, waitedNs};
   for (unsigned spin = 1;; ++spin) {
     relaxWhileSpinning();
     value = counter.load(std::memory_order_acquire);
     if (ready(value)) return value;
-    if (spin % 64 == 0 && std::chrono::steady_clock::now() > giveUp) break;
+    if (spin % 64 == 0 && std::chrono::steady_clock::now() - start > kSpinBeforeYielding) break;
   }
+  do {
+    std::this_thread::yield();
+    value = counter.load(std::memory_order_acquire);
+    if (ready(value)) return value;
+  } while (std::chrono::steady_clock::now() - start < kYieldBeforeSleeping);
   while (!ready(value)) {
     counter.wait(value, std::memory_order_acquire);
     value = counter.load(std::memory_order_acquire);

@@ -15,6 +15,7 @@
 #include "block_runner.h"
 #include "parallel_launch.h"
 #include "spin_then_wait.h"
+#include "runtime_testing.h"
 #include "thread_frames.h"
 
 namespace runtime_detail {
@@ -35,6 +36,8 @@ struct Worker {
   IndexVariablesCache variables;
   ThreadFramePool frames;
   bool diverged = false;
+  std::uint64_t lineWaitNs = 0;
+  std::uint64_t idleNs = 0;  // between launches; not reported
 };
 
 // What the launching thread hands to the workers; written before it starts them, read by them
@@ -53,6 +56,8 @@ class WorkerPool {
   // `wanted` if there are fewer. Threads are started once and serve until the process ends.
   unsigned ready(unsigned wanted);
   void run(const Wavefront& wavefront, bool& diverged);
+  // Read between launches only.
+  runtime_testing::WorkerWaits waits() const;
 
  private:
   void serve(unsigned w);
@@ -64,6 +69,8 @@ class WorkerPool {
   bool startFailed_ = false;
   Wavefront wavefront_;
   std::uint32_t launchNumber_ = 0;
+  std::uint64_t parallelLaunches_ = 0;
+  std::uint64_t finishWaitNs_ = 0;
 };
 
 unsigned WorkerPool::ready(unsigned wanted) {
@@ -95,7 +102,7 @@ void WorkerPool::serve(unsigned w) {
   useThreadFramePool(&me.frames);
   std::uint32_t seen = 0;
   for (;;) {
-    seen = awaitCounter(me.started, [seen](std::uint32_t n) { return n != seen; });
+    seen = awaitCounter(me.started, [seen](std::uint32_t n) { return n != seen; }, me.idleNs);
     runShare(w);
     publishCounter(me.finished, seen);
   }
@@ -112,7 +119,8 @@ void WorkerPool::runShare(unsigned w) {
   const Worker* left = w > 0 ? workers_[w - 1].get() : nullptr;
   for (std::uint32_t line = 0; line < front.lines; ++line) {
     if (left != nullptr) {
-      awaitCounter(left->linesDone, [line](std::uint32_t done) { return done > line; });
+      awaitCounter(left->linesDone, [line](std::uint32_t done) { return done > line; },
+                   me.lineWaitNs);
     }
     const std::uint64_t lineStart = std::uint64_t{line} * front.blocksPerLine;
     const std::uint64_t runEnd = std::min<std::uint64_t>(lineStart + end, front.blocks);
@@ -136,9 +144,17 @@ void WorkerPool::run(const Wavefront& wavefront, bool& diverged) {
   diverged = workers_[0]->diverged;
   for (unsigned w = 1; w < wavefront.workers; ++w) {
     const std::uint32_t number = launchNumber_;
-    awaitCounter(workers_[w]->finished, [number](std::uint32_t n) { return n == number; });
+    awaitCounter(workers_[w]->finished, [number](std::uint32_t n) { return n == number; },
+                 finishWaitNs_);
     diverged = diverged || workers_[w]->diverged;
   }
+  ++parallelLaunches_;
+}
+
+runtime_testing::WorkerWaits WorkerPool::waits() const {
+  runtime_testing::WorkerWaits waits{parallelLaunches_, 0, finishWaitNs_};
+  for (unsigned w = 0; w < readyCount_; ++w) waits.lineWaitNs += workers_[w]->lineWaitNs;
+  return waits;
 }
 
 // The pool's threads do not survive fork(): a child process starts a pool of its own.
@@ -177,6 +193,14 @@ bool runOnWorkers(const LaunchJob& job, bool& diverged) {
 }
 
 }  // namespace runtime_detail
+
+namespace runtime_testing {
+
+WorkerWaits workerWaits() {
+  return runtime_detail::pool != nullptr ? runtime_detail::pool->waits() : WorkerWaits{};
+}
+
+}  // namespace runtime_testing
 
 namespace runtime_parallel {
 

@@ -8,6 +8,7 @@
 
 #include "calc_fluid.h"
 #include "parallel_launch.h"
+#include "runtime_testing.h"
 #include "step_scenarios.h"
 
 namespace {
@@ -65,8 +66,11 @@ TEST(ParallelStep, EveryWorkerCountGivesTheReferenceBitsAfterEveryStep) {
       for (unsigned count : kCounts) {
         fluid = *before;
         const Workers workers(count);
+        const std::uint64_t launchesBefore = runtime_testing::workerWaits().launches;
         gpuCalcFluid();
         ASSERT_TRUE(sameBits(fluid, *reference)) << count << " workers, step " << step;
+        // Every launch of the step ran on the workers, none fell back to one thread.
+        ASSERT_EQ(runtime_testing::workerWaits().launches - launchesBefore, 15u);
       }
     }
   }

@@ -13,6 +13,7 @@
 
 #include <bit>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -20,8 +21,16 @@ extern char** environ;
 
 using namespace std::chrono_literals;
 
+// Builds that run the program many times slower (ThreadSanitizer) stretch every wait by the
+// whole factor in VELMAR_TEST_PATIENCE.
+int patience() {
+  const char* factor = std::getenv("VELMAR_TEST_PATIENCE");
+  const int value = factor != nullptr ? std::atoi(factor) : 1;
+  return value >= 1 && value <= 100 ? value : 1;
+}
+
 bool wait_until(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  const auto deadline = std::chrono::steady_clock::now() + timeout * patience();
   while (!condition()) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(20ms);

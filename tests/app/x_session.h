@@ -54,7 +54,11 @@ struct Capture {
   int height = 0;
   std::vector<std::uint32_t> pixels;
 
-  std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+  // Black outside the capture, as when the window has gone.
+  std::uint32_t at(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return 0;
+    return pixels[static_cast<std::size_t>(y) * width + x];
+  }
   bool operator==(const Capture&) const = default;
   // Pixels of exactly this colour.
   int count(std::uint32_t rgb) const;
