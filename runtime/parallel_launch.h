@@ -20,6 +20,11 @@ unsigned defaultWorkers();
 bool setWorkers(unsigned count);
 unsigned workers();
 
+// Workers left idle for a while sleep, and a launch does not wait for them to wake: it runs on
+// those awake. A caller about to make launches may wake them first, so that they are ready by
+// the time the launches come; this costs nothing when they are awake.
+void wakeWorkers();
+
 // Declares of the configured next launch that its threads, numbered g = block number x threads
 // per block + thread number (x fastest in both), form lines of `threadsPerLine` threads, and
 // that a thread reads what other threads of the launch write only beside it in its own line

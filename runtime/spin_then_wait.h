@@ -20,38 +20,44 @@ inline void relaxWhileSpinning() {
 #endif
 }
 
-// Returns the first value of `counter` that `ready` accepts, read with acquire ordering. The
-// thread that changes the counter notifies it after each store. A wait that does not end at
-// once adds its length to `waitedNs`.
+// Spins, then yields, until `ready` accepts the value of `counter` (read with acquire ordering
+// into `value`) or kYieldBeforeSleeping has passed; returns whether it was accepted.
+template <class Ready>
+bool spinUntil(const std::atomic<std::uint32_t>& counter, Ready ready, std::uint32_t& value) {
+  value = counter.load(std::memory_order_acquire);
+  if (ready(value)) return true;
+  const auto start = std::chrono::steady_clock::now();
+  for (unsigned spin = 1;; ++spin) {
+    relaxWhileSpinning();
+    value = counter.load(std::memory_order_acquire);
+    if (ready(value)) return true;
+    if (spin % 64 == 0 && std::chrono::steady_clock::now() - start > kSpinBeforeYielding) break;
+  }
+  do {
+    std::this_thread::yield();
+    value = counter.load(std::memory_order_acquire);
+    if (ready(value)) return true;
+  } while (std::chrono::steady_clock::now() - start < kYieldBeforeSleeping);
+  return false;
+}
+
+// Returns the first value of `counter` that `ready` accepts, spinning first and then sleeping.
+// The thread that changes the counter notifies it after each store. A wait that does not end
+// at once adds its length to `waitedNs`.
 template <class Ready>
 std::uint32_t awaitCounter(const std::atomic<std::uint32_t>& counter, Ready ready,
                            std::uint64_t& waitedNs) {
   std::uint32_t value = counter.load(std::memory_order_acquire);
   if (ready(value)) return value;
   const auto start = std::chrono::steady_clock::now();
-  struct AddWaited {
-    std::chrono::steady_clock::time_point start;
-    std::uint64_t& total;
-    ~AddWaited() {
-      total += static_cast<std::uint64_t>(
-          std::chrono::nanoseconds(std::chrono::steady_clock::now() - start).count());
+  if (!spinUntil(counter, ready, value)) {
+    while (!ready(value)) {
+      counter.wait(value, std::memory_order_acquire);
+      value = counter.load(std::memory_order_acquire);
     }
-  } addWaited{start, waitedNs};
-  for (unsigned spin = 1;; ++spin) {
-    relaxWhileSpinning();
-    value = counter.load(std::memory_order_acquire);
-    if (ready(value)) return value;
-    if (spin % 64 == 0 && std::chrono::steady_clock::now() - start > kSpinBeforeYielding) break;
   }
-  do {
-    std::this_thread::yield();
-    value = counter.load(std::memory_order_acquire);
-    if (ready(value)) return value;
-  } while (std::chrono::steady_clock::now() - start < kYieldBeforeSleeping);
-  while (!ready(value)) {
-    counter.wait(value, std::memory_order_acquire);
-    value = counter.load(std::memory_order_acquire);
-  }
+  waitedNs += static_cast<std::uint64_t>(
+      std::chrono::nanoseconds(std::chrono::steady_clock::now() - start).count());
   return value;
 }
 

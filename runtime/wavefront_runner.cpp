@@ -26,97 +26,131 @@ using runtime_parallel::kMaxWorkers;
 
 std::atomic<unsigned> requestedWorkers{0};  // 0: the default
 
-// One host thread's part in launches. The counters sit on cache lines of their own, so that a
-// worker spinning on its neighbour's progress does not slow the neighbour's stores.
+// What a pool thread is doing, as the launching thread sees it.
+enum WorkerState : std::uint32_t {
+  kAvailable,  // spinning, ready to take part in the next launch
+  kAsleep,     // idle long enough to sleep
+  kWaking,     // woken; takes part in launches once it runs again and says so
+  kReserved,   // chosen for the launch being prepared
+  kAssigned,   // running its share of a launch
+};
+
+// One host thread's part in launches.
 struct Worker {
-  alignas(64) std::atomic<std::uint32_t> started{0};  // number of the launch handed over
-  alignas(64) std::atomic<std::uint32_t> finished{0};
-  alignas(64) std::atomic<std::uint32_t> linesDone{0};  // of the current launch
+  alignas(64) std::atomic<std::uint32_t> state{kAvailable};
   alignas(64) BlockRunner runner;
   IndexVariablesCache variables;
   ThreadFramePool frames;
+  unsigned share = 0;  // of the launch assigned
   bool diverged = false;
   std::uint64_t lineWaitNs = 0;
-  std::uint64_t idleNs = 0;  // between launches; not reported
 };
 
-// What the launching thread hands to the workers; written before it starts them, read by them
+// How many lines of its share of the current launch a worker has finished; on a cache line of
+// its own, so that the next worker spinning on it does not slow the stores.
+struct alignas(64) ShareProgress {
+  std::atomic<std::uint32_t> linesDone{0};
+};
+
+// What the launching thread hands to the workers; written before it assigns them, read by them
 // until they report back.
 struct Wavefront {
   const LaunchJob* job = nullptr;
   std::uint64_t blocks = 0;
   std::uint32_t blocksPerLine = 0;
   std::uint32_t lines = 0;
-  unsigned workers = 0;
+  unsigned shares = 0;
 };
 
 class WorkerPool {
  public:
-  // How many workers, the launching thread's own included, stand ready, starting threads up to
-  // `wanted` if there are fewer. Threads are started once and serve until the process ends.
-  unsigned ready(unsigned wanted);
-  void run(const Wavefront& wavefront, bool& diverged);
+  // Starts threads until `wanted` workers, the launching thread's own included, exist.
+  // Threads are started once and serve until the process ends.
+  void grow(unsigned wanted);
+  // Runs `front` on the launching thread and on the workers awake now, up to
+  // `front.shares` in all; returns false, having run nothing, if no worker is awake. Workers
+  // that sleep are woken for later launches: waiting for them would cost more than it gains.
+  bool run(Wavefront front, bool& diverged);
+  // Wakes the workers that sleep; they join launches once they run.
+  void wake();
   // Read between launches only.
   runtime_testing::WorkerWaits waits() const;
 
  private:
-  void serve(unsigned w);
-  void runShare(unsigned w);
+  void serve(Worker& me);
+  void runShare(Worker& me);
 
-  std::array<std::unique_ptr<Worker>, kMaxWorkers> workers_{};
+  std::array<std::unique_ptr<Worker>, kMaxWorkers> workers_{};  // [0]: the launching thread
+  std::array<ShareProgress, kMaxWorkers> progress_{};
   std::vector<std::jthread> threads_;
-  unsigned readyCount_ = 0;
+  unsigned started_ = 0;
   bool startFailed_ = false;
-  Wavefront wavefront_;
-  std::uint32_t launchNumber_ = 0;
+  Wavefront front_;
   std::uint64_t parallelLaunches_ = 0;
   std::uint64_t finishWaitNs_ = 0;
 };
 
-unsigned WorkerPool::ready(unsigned wanted) {
-  if (readyCount_ == 0) {
+void WorkerPool::grow(unsigned wanted) {
+  if (started_ == 0) {
     workers_[0] = std::unique_ptr<Worker>(new (std::nothrow) Worker);
-    if (!workers_[0]) return 0;
+    if (!workers_[0]) return;
     threads_.reserve(kMaxWorkers);
-    readyCount_ = 1;
+    started_ = 1;
   }
-  while (readyCount_ < wanted && !startFailed_) {
-    const unsigned w = readyCount_;
-    workers_[w] = std::unique_ptr<Worker>(new (std::nothrow) Worker);
+  while (started_ < wanted && !startFailed_) {
+    Worker* worker = new (std::nothrow) Worker;
     try {
-      if (!workers_[w]) throw std::bad_alloc();
-      threads_.emplace_back([this, w] { serve(w); });
+      if (worker == nullptr) throw std::bad_alloc();
+      workers_[started_].reset(worker);
+      threads_.emplace_back([this, worker] { serve(*worker); });
     } catch (const std::exception&) {
       // A machine out of threads or memory still runs every launch, with fewer workers.
-      workers_[w].reset();
+      workers_[started_].reset();
       startFailed_ = true;
       break;
     }
-    ++readyCount_;
+    ++started_;
   }
-  return std::min(readyCount_, wanted);
 }
 
-void WorkerPool::serve(unsigned w) {
-  Worker& me = *workers_[w];
+void WorkerPool::serve(Worker& me) {
   useThreadFramePool(&me.frames);
-  std::uint32_t seen = 0;
   for (;;) {
-    seen = awaitCounter(me.started, [seen](std::uint32_t n) { return n != seen; }, me.idleNs);
-    runShare(w);
-    publishCounter(me.finished, seen);
+    std::uint32_t state = kAvailable;
+    if (spinUntil(me.state, [](std::uint32_t s) { return s == kAssigned; }, state)) {
+      runShare(me);
+      publishCounter(me.state, kAvailable);
+      continue;
+    }
+    // Nothing for a while: sleep, unless a launch reserved this worker meanwhile.
+    std::uint32_t expected = kAvailable;
+    if (!me.state.compare_exchange_strong(expected, kAsleep, std::memory_order_acq_rel)) continue;
+    do {
+      me.state.wait(kAsleep, std::memory_order_acquire);
+    } while (me.state.load(std::memory_order_acquire) == kAsleep);
+    expected = kWaking;
+    me.state.compare_exchange_strong(expected, kAvailable, std::memory_order_acq_rel);
   }
 }
 
-void WorkerPool::runShare(unsigned w) {
-  Worker& me = *workers_[w];
-  const Wavefront& front = wavefront_;
+void WorkerPool::wake() {
+  for (unsigned w = 1; w < started_; ++w) {
+    std::uint32_t expected = kAsleep;
+    if (workers_[w]->state.compare_exchange_strong(expected, kWaking, std::memory_order_acq_rel)) {
+      workers_[w]->state.notify_all();
+    }
+  }
+}
+
+void WorkerPool::runShare(Worker& me) {
+  const Wavefront& front = front_;
   const LaunchJob& job = *front.job;
   me.runner.begin(job.kernel->deviceFunction, job.record, job.gridSize, job.blockSize,
                   me.variables.of(job.kernel->indexVariables));
-  const std::uint32_t first = front.blocksPerLine * w / front.workers;
-  const std::uint32_t end = front.blocksPerLine * (w + 1) / front.workers;
-  const Worker* left = w > 0 ? workers_[w - 1].get() : nullptr;
+  const std::uint32_t first = front.blocksPerLine * me.share / front.shares;
+  const std::uint32_t end = front.blocksPerLine * (me.share + 1) / front.shares;
+  const ShareProgress* left = me.share > 0 ? &progress_[me.share - 1] : nullptr;
+  ShareProgress& mine = progress_[me.share];
   for (std::uint32_t line = 0; line < front.lines; ++line) {
     if (left != nullptr) {
       awaitCounter(left->linesDone, [line](std::uint32_t done) { return done > line; },
@@ -127,33 +161,48 @@ void WorkerPool::runShare(unsigned w) {
     for (std::uint64_t b = lineStart + first; b < runEnd; ++b) {
       me.runner.runBlock(blockAt(b, job.gridSize));
     }
-    publishCounter(me.linesDone, line + 1);
+    publishCounter(mine.linesDone, line + 1);
   }
   me.diverged = me.runner.diverged();
 }
 
-void WorkerPool::run(const Wavefront& wavefront, bool& diverged) {
-  wavefront_ = wavefront;
-  ++launchNumber_;
-  // Every worker has reported the last launch finished, so nobody reads these any more.
-  for (unsigned w = 0; w < wavefront.workers; ++w) {
-    workers_[w]->linesDone.store(0, std::memory_order_relaxed);
+bool WorkerPool::run(Wavefront front, bool& diverged) {
+  std::array<Worker*, kMaxWorkers> taking{};
+  unsigned count = 0;
+  taking[count++] = workers_[0].get();
+  for (unsigned w = 1; w < started_; ++w) {
+    std::atomic<std::uint32_t>& state = workers_[w]->state;
+    std::uint32_t expected = kAvailable;
+    if (count < front.shares &&
+        state.compare_exchange_strong(expected, kReserved, std::memory_order_acq_rel)) {
+      taking[count++] = workers_[w].get();
+    }
   }
-  for (unsigned w = 1; w < wavefront.workers; ++w) publishCounter(workers_[w]->started, launchNumber_);
-  runShare(0);
-  diverged = workers_[0]->diverged;
-  for (unsigned w = 1; w < wavefront.workers; ++w) {
-    const std::uint32_t number = launchNumber_;
-    awaitCounter(workers_[w]->finished, [number](std::uint32_t n) { return n == number; },
+  wake();
+  if (count < 2) return false;
+
+  front.shares = count;
+  front_ = front;
+  // Every worker has reported the last launch finished, so nobody reads these any more.
+  for (unsigned k = 0; k < count; ++k) {
+    progress_[k].linesDone.store(0, std::memory_order_relaxed);
+    taking[k]->share = k;
+  }
+  for (unsigned k = 1; k < count; ++k) publishCounter(taking[k]->state, kAssigned);
+  runShare(*taking[0]);
+  diverged = taking[0]->diverged;
+  for (unsigned k = 1; k < count; ++k) {
+    awaitCounter(taking[k]->state, [](std::uint32_t s) { return s != kAssigned; },
                  finishWaitNs_);
-    diverged = diverged || workers_[w]->diverged;
+    diverged = diverged || taking[k]->diverged;
   }
   ++parallelLaunches_;
+  return true;
 }
 
 runtime_testing::WorkerWaits WorkerPool::waits() const {
   runtime_testing::WorkerWaits waits{parallelLaunches_, 0, finishWaitNs_};
-  for (unsigned w = 0; w < readyCount_; ++w) waits.lineWaitNs += workers_[w]->lineWaitNs;
+  for (unsigned w = 0; w < started_; ++w) waits.lineWaitNs += workers_[w]->lineWaitNs;
   return waits;
 }
 
@@ -183,13 +232,12 @@ bool runOnWorkers(const LaunchJob& job, bool& diverged) {
   const std::uint64_t lines = (blocks + blocksPerLine - 1) / blocksPerLine;
   if (blocksPerLine < 2 || lines > std::numeric_limits<std::uint32_t>::max()) return false;
 
+  const auto shares = static_cast<unsigned>(std::min<std::uint64_t>(wanted, blocksPerLine));
   WorkerPool& workers = thePool();
-  const unsigned count = workers.ready(std::min<std::uint64_t>(wanted, blocksPerLine));
-  if (count < 2) return false;
-  workers.run({&job, blocks, static_cast<std::uint32_t>(blocksPerLine),
-               static_cast<std::uint32_t>(lines), count},
-              diverged);
-  return true;
+  workers.grow(shares);
+  return workers.run({&job, blocks, static_cast<std::uint32_t>(blocksPerLine),
+                      static_cast<std::uint32_t>(lines), shares},
+                     diverged);
 }
 
 }  // namespace runtime_detail
@@ -203,6 +251,10 @@ WorkerWaits workerWaits() {
 }  // namespace runtime_testing
 
 namespace runtime_parallel {
+
+void wakeWorkers() {
+  if (runtime_detail::pool != nullptr) runtime_detail::pool->wake();
+}
 
 unsigned defaultWorkers() {
   return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);

@@ -101,6 +101,8 @@ bool configureLaunch(Size3 gridSize, Size3 blockSize, int n) {
 }  // namespace
 
 void gpuCalcFluid() {
+  // Workers that slept since the last step wake while the buffers are set up.
+  runtime_parallel::wakeWorkers();
   void* buffers[kBufferCount] = {};
   allocateAndUpload(buffers);
 
