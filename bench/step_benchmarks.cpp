@@ -117,11 +117,19 @@ template <typename Launch>
 void benchmarkLaunch(benchmark::State& state, Launch launch) {
   DeviceFields f;
   runtime_parallel::setWorkers(static_cast<unsigned>(state.range(0)));
+  const runtime_testing::WorkerWaits before = runtime_testing::workerWaits();
   for (auto _ : state) {
     configure();
     launch(f);
   }
+  const runtime_testing::WorkerWaits after = runtime_testing::workerWaits();
   runtime_parallel::setWorkers(runtime_parallel::defaultWorkers());
+  const auto launches = static_cast<double>(state.iterations());
+  state.counters["on_workers"] = static_cast<double>(after.launches - before.launches) / launches;
+  state.counters["line_wait_us"] =
+      static_cast<double>(after.lineWaitNs - before.lineWaitNs) / 1e3 / launches;
+  state.counters["finish_wait_us"] =
+      static_cast<double>(after.finishWaitNs - before.finishWaitNs) / 1e3 / launches;
   state.counters["cells_per_s"] =
       benchmark::Counter(static_cast<double>(state.iterations()) * kGridCells,
                          benchmark::Counter::kIsRate);

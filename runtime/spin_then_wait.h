@@ -21,9 +21,10 @@ inline void relaxWhileSpinning() {
 }
 
 // Spins, then yields, until `ready` accepts the value of `counter` (read with acquire ordering
-// into `value`) or kYieldBeforeSleeping has passed; returns whether it was accepted.
+// into `value`) or `patience` has passed; returns whether it was accepted.
 template <class Ready>
-bool spinUntil(const std::atomic<std::uint32_t>& counter, Ready ready, std::uint32_t& value) {
+bool spinUntil(const std::atomic<std::uint32_t>& counter, Ready ready, std::uint32_t& value,
+               std::chrono::microseconds patience = kYieldBeforeSleeping) {
   value = counter.load(std::memory_order_acquire);
   if (ready(value)) return true;
   const auto start = std::chrono::steady_clock::now();
@@ -37,7 +38,7 @@ bool spinUntil(const std::atomic<std::uint32_t>& counter, Ready ready, std::uint
     std::this_thread::yield();
     value = counter.load(std::memory_order_acquire);
     if (ready(value)) return true;
-  } while (std::chrono::steady_clock::now() - start < kYieldBeforeSleeping);
+  } while (std::chrono::steady_clock::now() - start < patience);
   return false;
 }
 
@@ -46,11 +47,12 @@ bool spinUntil(const std::atomic<std::uint32_t>& counter, Ready ready, std::uint
 // at once adds its length to `waitedNs`.
 template <class Ready>
 std::uint32_t awaitCounter(const std::atomic<std::uint32_t>& counter, Ready ready,
-                           std::uint64_t& waitedNs) {
+                           std::uint64_t& waitedNs,
+                           std::chrono::microseconds patience = kYieldBeforeSleeping) {
   std::uint32_t value = counter.load(std::memory_order_acquire);
   if (ready(value)) return value;
   const auto start = std::chrono::steady_clock::now();
-  if (!spinUntil(counter, ready, value)) {
+  if (!spinUntil(counter, ready, value, patience)) {
     while (!ready(value)) {
       counter.wait(value, std::memory_order_acquire);
       value = counter.load(std::memory_order_acquire);

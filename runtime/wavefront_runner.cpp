@@ -113,13 +113,21 @@ void WorkerPool::grow(unsigned wanted) {
   }
 }
 
+// A worker woken by a launch has missed that one, which may run for milliseconds: it waits
+// that long for the next before it sleeps again. Inside a launch, what a thread waits for is
+// being worked on, and sleeping would add the time to wake: it spins (and yields) as long.
+constexpr std::chrono::microseconds kPatienceAfterWaking{10'000};
+constexpr std::chrono::microseconds kPatienceInLaunch{10'000};
+
 void WorkerPool::serve(Worker& me) {
   useThreadFramePool(&me.frames);
+  std::chrono::microseconds patience = kYieldBeforeSleeping;
   for (;;) {
     std::uint32_t state = kAvailable;
-    if (spinUntil(me.state, [](std::uint32_t s) { return s == kAssigned; }, state)) {
+    if (spinUntil(me.state, [](std::uint32_t s) { return s == kAssigned; }, state, patience)) {
       runShare(me);
       publishCounter(me.state, kAvailable);
+      patience = kYieldBeforeSleeping;
       continue;
     }
     // Nothing for a while: sleep, unless a launch reserved this worker meanwhile.
@@ -130,6 +138,7 @@ void WorkerPool::serve(Worker& me) {
     } while (me.state.load(std::memory_order_acquire) == kAsleep);
     expected = kWaking;
     me.state.compare_exchange_strong(expected, kAvailable, std::memory_order_acq_rel);
+    patience = kPatienceAfterWaking;
   }
 }
 
@@ -154,7 +163,7 @@ void WorkerPool::runShare(Worker& me) {
   for (std::uint32_t line = 0; line < front.lines; ++line) {
     if (left != nullptr) {
       awaitCounter(left->linesDone, [line](std::uint32_t done) { return done > line; },
-                   me.lineWaitNs);
+                   me.lineWaitNs, kPatienceInLaunch);
     }
     const std::uint64_t lineStart = std::uint64_t{line} * front.blocksPerLine;
     const std::uint64_t runEnd = std::min<std::uint64_t>(lineStart + end, front.blocks);
@@ -193,7 +202,7 @@ bool WorkerPool::run(Wavefront front, bool& diverged) {
   diverged = taking[0]->diverged;
   for (unsigned k = 1; k < count; ++k) {
     awaitCounter(taking[k]->state, [](std::uint32_t s) { return s != kAssigned; },
-                 finishWaitNs_);
+                 finishWaitNs_, kPatienceInLaunch);
     diverged = diverged || taking[k]->diverged;
   }
   ++parallelLaunches_;
