@@ -14,8 +14,8 @@
 
 #include "block_runner.h"
 #include "parallel_launch.h"
-#include "spin_then_wait.h"
 #include "runtime_testing.h"
+#include "spin_then_wait.h"
 #include "thread_frames.h"
 
 namespace runtime_detail {
@@ -71,8 +71,9 @@ class WorkerPool {
   // `front.shares` in all; returns false, having run nothing, if no worker is awake. Workers
   // that sleep are woken for later launches: waiting for them would cost more than it gains.
   bool run(Wavefront front, bool& diverged);
-  // Wakes the workers that sleep; they join launches once they run.
-  void wake();
+  // Wakes the sleeping workers among the first `wanted`, the launching thread counted; they
+  // join launches once they run.
+  void wake(unsigned wanted);
   // Read between launches only.
   runtime_testing::WorkerWaits waits() const;
 
@@ -142,8 +143,8 @@ void WorkerPool::serve(Worker& me) {
   }
 }
 
-void WorkerPool::wake() {
-  for (unsigned w = 1; w < started_; ++w) {
+void WorkerPool::wake(unsigned wanted) {
+  for (unsigned w = 1; w < std::min(started_, wanted); ++w) {
     std::uint32_t expected = kAsleep;
     if (workers_[w]->state.compare_exchange_strong(expected, kWaking, std::memory_order_acq_rel)) {
       workers_[w]->state.notify_all();
@@ -187,7 +188,7 @@ bool WorkerPool::run(Wavefront front, bool& diverged) {
       taking[count++] = workers_[w].get();
     }
   }
-  wake();
+  wake(front.shares);
   if (count < 2) return false;
 
   front.shares = count;
@@ -262,7 +263,7 @@ WorkerWaits workerWaits() {
 namespace runtime_parallel {
 
 void wakeWorkers() {
-  if (runtime_detail::pool != nullptr) runtime_detail::pool->wake();
+  if (runtime_detail::pool != nullptr) runtime_detail::pool->wake(workers());
 }
 
 unsigned defaultWorkers() {
