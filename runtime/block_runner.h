@@ -37,10 +37,7 @@ class BlockRunner {
   std::array<std::coroutine_handle<>, kMaxThreadsPerBlock> parked_{};
 };
 
-// The flat number of a block in a grid, x fastest, and back.
-inline std::uint64_t blockNumber(dim3 block, dim3 grid) {
-  return block.x + std::uint64_t{grid.x} * (block.y + std::uint64_t{grid.y} * block.z);
-}
+// The block with flat number `number` in a grid, x fastest.
 inline dim3 blockAt(std::uint64_t number, dim3 grid) {
   return dim3(static_cast<std::uint32_t>(number % grid.x),
               static_cast<std::uint32_t>(number / grid.x % grid.y),

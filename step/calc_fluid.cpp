@@ -92,9 +92,11 @@ void downloadAndFree(void* const (&buffers)[kBufferCount]) {
 // neighbours of its cell: the in-place relaxations, the edge fill and the corner means. All
 // else it reads lies in buffers that nobody writes during that launch. Saying so lets the
 // runtime run a launch on several workers; should it refuse, the launch keeps its one thread.
-bool configureLaunch(Size3 gridSize, Size3 blockSize, int n) {
+bool configureLaunch(Size3 gridSize, Size3 blockSize) {
   if (cudaConfigureCall(gridSize, blockSize, 0, nullptr) != cudaSuccess) return false;
-  if (n >= 0) runtime_parallel::declareNeighbourLines(static_cast<std::uint32_t>(n) + 2);
+  if (fluid.N >= 0) {
+    runtime_parallel::declareNeighbourLines(static_cast<std::uint32_t>(fluid.N) + 2);
+  }
   return true;
 }
 
@@ -121,46 +123,46 @@ void gpuCalcFluid() {
   const FluidState& s = fluid;
 
   // Density: add source, diffuse, advect along the velocity of the previous step.
-  if (configureLaunch(gridSize, blockSize, s.N)) gpuLaunchAdd_Source(s.N, dens, dens_prev, s.dt);
+  if (configureLaunch(gridSize, blockSize)) gpuLaunchAdd_Source(s.N, dens, dens_prev, s.dt);
   std::swap(dens, dens_prev);
-  if (configureLaunch(gridSize, blockSize, s.N)) {
+  if (configureLaunch(gridSize, blockSize)) {
     gpuLaunchDiffuse(s.N, 1, dens, dens_prev, s.diff, s.dt, boundary);
   }
   std::swap(dens, dens_prev);
-  if (configureLaunch(gridSize, blockSize, s.N)) {
+  if (configureLaunch(gridSize, blockSize)) {
     gpuLaunchAdvect(s.N, 1, dens, dens_prev, u, v, s.dt, boundary);
   }
 
   // Velocity: add sources, diffuse, project, advect along itself, project again.
-  if (configureLaunch(gridSize, blockSize, s.N)) gpuLaunchAdd_Source(s.N, u, u_prev, s.dt);
-  if (configureLaunch(gridSize, blockSize, s.N)) gpuLaunchAdd_Source(s.N, v, v_prev, s.dt);
+  if (configureLaunch(gridSize, blockSize)) gpuLaunchAdd_Source(s.N, u, u_prev, s.dt);
+  if (configureLaunch(gridSize, blockSize)) gpuLaunchAdd_Source(s.N, v, v_prev, s.dt);
   std::swap(u, u_prev);
-  if (configureLaunch(gridSize, blockSize, s.N)) {
+  if (configureLaunch(gridSize, blockSize)) {
     gpuLaunchDiffuse(s.N, 0, u, u_prev, s.visc, s.dt, boundary);
   }
   std::swap(v, v_prev);
-  if (configureLaunch(gridSize, blockSize, s.N)) {
+  if (configureLaunch(gridSize, blockSize)) {
     gpuLaunchDiffuse(s.N, 0, v, v_prev, s.visc, s.dt, boundary);
   }
   // Pressure and divergence borrow the buffers the diffusion has just read from.
-  if (configureLaunch(gridSize, blockSize, s.N)) {
+  if (configureLaunch(gridSize, blockSize)) {
     gpuLaunchProjectStep1(s.N, u, v, u_prev, v_prev, boundary);
   }
-  if (configureLaunch(gridSize, blockSize, s.N)) gpuLaunchProjectStep2(s.N, u_prev, v_prev, boundary);
-  if (configureLaunch(gridSize, blockSize, s.N)) gpuLaunchProjectStep3(s.N, u, v, u_prev, boundary);
+  if (configureLaunch(gridSize, blockSize)) gpuLaunchProjectStep2(s.N, u_prev, v_prev, boundary);
+  if (configureLaunch(gridSize, blockSize)) gpuLaunchProjectStep3(s.N, u, v, u_prev, boundary);
   std::swap(u, u_prev);
   std::swap(v, v_prev);
-  if (configureLaunch(gridSize, blockSize, s.N)) {
+  if (configureLaunch(gridSize, blockSize)) {
     gpuLaunchAdvect(s.N, 0, u, u_prev, u_prev, v_prev, s.dt, boundary);
   }
-  if (configureLaunch(gridSize, blockSize, s.N)) {
+  if (configureLaunch(gridSize, blockSize)) {
     gpuLaunchAdvect(s.N, 0, v, v_prev, u_prev, v_prev, s.dt, boundary);
   }
-  if (configureLaunch(gridSize, blockSize, s.N)) {
+  if (configureLaunch(gridSize, blockSize)) {
     gpuLaunchProjectStep1(s.N, u, v, u_prev, v_prev, boundary);
   }
-  if (configureLaunch(gridSize, blockSize, s.N)) gpuLaunchProjectStep2(s.N, u_prev, v_prev, boundary);
-  if (configureLaunch(gridSize, blockSize, s.N)) gpuLaunchProjectStep3(s.N, u, v, u_prev, boundary);
+  if (configureLaunch(gridSize, blockSize)) gpuLaunchProjectStep2(s.N, u_prev, v_prev, boundary);
+  if (configureLaunch(gridSize, blockSize)) gpuLaunchProjectStep3(s.N, u, v, u_prev, boundary);
 
   downloadAndFree(buffers);
 }
