@@ -1,0 +1,14 @@
+// What the program may choose of the step before it runs: how many host threads share each
+// step, and the device picked at start. The front end reaches the solver through here only.
+#pragma once
+
+// The most host threads one step may run on.
+inline constexpr unsigned kMostStepWorkers = 64;
+
+// Runs every later step on `count` host threads, the calling one included. Returns false,
+// changing nothing, for a count outside 1..kMostStepWorkers.
+bool setStepWorkers(unsigned count);
+
+// The device choice made once at start. Device 2 does not exist on every machine; the step
+// runs on the current device regardless, so the result is ignored.
+void chooseStartDevice();
