@@ -13,11 +13,13 @@
 #include "cell_list.h"
 #include "direct_step.h"
 #include "fluid_state.h"
-#include "frame_render.h"
+#include "frame_geometry.h"
+#include "frame_step.h"
 #include "golden_scenario.h"
 #include "headless_run.h"
 #include "offscreen_context.h"
 #include "picture_export.h"
+#include "view_drawing.h"
 
 namespace {
 
@@ -60,7 +62,8 @@ void BM_OffscreenPictureFrame(benchmark::State& state) {
   std::int64_t frame = 0;
   for (auto _ : state) {
     drawMs.push_back(millisecondsOf([] {
-      render_frame();
+      frame_step();
+      draw_frame();
       glFinish();
     }));
     pictureMs.push_back(millisecondsOf([&] { export_picture_if_due(++frame); }));

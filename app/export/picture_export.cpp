@@ -10,6 +10,7 @@
 
 #include "fluid_state.h"
 #include "png_file.h"
+#include "program_messages.h"
 #include "session_failure.h"
 
 namespace {
@@ -46,8 +47,7 @@ bool start_picture_export(const std::string& folder, std::int64_t every, std::FI
     std::remove(probe.c_str());
   }
   if (error) {
-    std::fprintf(err, "velmar_stable_fluids: --png %s: %s\n", folder.c_str(),
-                 error.message().c_str());
+    print_message(err, "--png %s: %s", folder.c_str(), error.message().c_str());
     return false;
   }
   picture_folder = folder;
@@ -64,9 +64,8 @@ void export_picture_if_due(std::int64_t frames_drawn_with_this_one) {
   if (width <= 0 || height <= 0) return;
   if (width > kLargestPictureSide || height > kLargestPictureSide) {
     if (!told_too_large) {
-      std::fprintf(stderr, "velmar_stable_fluids: no pictures of a %d x %d window; pictures "
-                   "resume when it is at most %d pixels a side\n", width, height,
-                   kLargestPictureSide);
+      print_message(stderr, "no pictures of a %d x %d window; pictures resume when it is at "
+                    "most %d pixels a side", width, height, kLargestPictureSide);
       told_too_large = true;
     }
     return;

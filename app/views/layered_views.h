@@ -5,14 +5,6 @@
 // outlines land over all cells instead of being cut by later cells' quads.
 #pragma once
 
-#include "options.h"
-
-// How draw_frame_views draws; cells by default.
-void set_view_drawing(ViewDrawing drawing);
-
-// Draws the switched-on views in the selected way. The display callback draws through this.
-void draw_frame_views();
-
 // Draws the switched-on views as one batch each. The arrays follow N and cell_size and are
 // rebuilt when either has changed since the last frame (after a reshape); otherwise nothing
 // is allocated. GL state it changes is restored before it returns.

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <cstdio>
 
+#include "frame_limits.h"
+
 namespace {
 
 // A number field of an event line: its name in the format and the values it may take.
@@ -15,7 +17,6 @@ struct Field {
   std::int64_t highest;
 };
 
-constexpr std::int64_t kMostFrames = 999'999'999'999;
 constexpr Field kFrame{"<frame>", 0, kMostFrames};
 constexpr Field kKeyCode{"<code>", 0, 255};
 constexpr Field kButton{"<button>", 0, 255};
@@ -160,7 +161,8 @@ ParsedRecording parse_recording(std::string_view text, const std::string& name) 
     };
     const std::vector<std::string_view> words = words_of(line);
     if (line_number == 1) {
-      if (words.size() != 2 || words[0] != "velmar-recording" || words[1] != "1") {
+      // Word by word, so that spacing around the header's words does not matter.
+      if (words != words_of(kRecordingHeader)) {
         return fault("expected the header \"" + std::string(kRecordingHeader) + "\"");
       }
       continue;

@@ -1,8 +1,9 @@
 #include "session_failure.h"
 
 #include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
+
+#include "program_messages.h"
 
 namespace {
 bool failed = false;
@@ -10,12 +11,10 @@ bool failed = false;
 
 void fail_session(const char* format, ...) {
   failed = true;
-  std::fputs("velmar_stable_fluids: ", stderr);
-  va_list arguments;
+  std::va_list arguments;
   va_start(arguments, format);
-  std::vfprintf(stderr, format, arguments);
+  print_message_v(stderr, format, arguments);
   va_end(arguments);
-  std::fputc('\n', stderr);
   std::exit(1);
 }
 

@@ -4,10 +4,11 @@
 
 #include "drawing_limit.h"
 #include "fluid_state.h"
-#include "frame_render.h"
-#include "frame_step.h"
+#include "frame_cycle.h"
+#include "frame_geometry.h"
 #include "input_route.h"
 #include "picture_export.h"
+#include "view_drawing.h"
 
 namespace {
 
@@ -20,6 +21,14 @@ void reshape_window(int width, int height) {
   glutPostRedisplay();
 }
 
+// A window larger than the renderer can draw is left as it is; the simulation goes on.
+void draw_and_show() {
+  if (!window_drawable()) return;
+  draw_frame();
+  export_picture_if_due(frames_drawn() + 1);  // read back before the swap shows it
+  glutSwapBuffers();
+}
+
 void handle_live(const InputEvent& event) {
   if (handle_live_input(event)) glutPostRedisplay();
 }
@@ -28,18 +37,7 @@ void handle_live(const InputEvent& event) {
 
 void install_window_reshape() { set_reshape_handler(reshape_window); }
 
-void display() {
-  deliver_replayed_events();
-  if (!window_drawable()) {
-    frame_step();
-    count_drawn_frame();
-    return;
-  }
-  render_frame();
-  export_picture_if_due(frames_drawn() + 1);  // read back before the swap shows it
-  glutSwapBuffers();
-  count_drawn_frame();
-}
+void display() { run_frame(draw_and_show); }
 
 void reshape(int width, int height) {
   InputEvent event{.kind = InputKind::Reshape, .width = width, .height = height};

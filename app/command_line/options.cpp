@@ -4,13 +4,11 @@
 
 #include <string_view>
 
-#include "parallel_launch.h"
+#include "frame_limits.h"
+#include "program_messages.h"
+#include "step_settings.h"
 
 namespace {
-
-constexpr std::string_view kProgram = "velmar_stable_fluids";
-// Far beyond any session (a year at 30 frames a second is 10^9), and safe to add to.
-constexpr std::int64_t kMostFrames = 999'999'999'999;
 
 constexpr const char* kInputHelp = R"(
 Mouse:
@@ -58,7 +56,7 @@ void add_options(CLI::App& app, ProgramOptions& options, std::string& drawing) {
   app.add_option("--workers", options.workers,
                  "threads that share each step (default: the cores, at most 4); the results "
                  "are the same with any number")
-      ->check(CLI::Range(1u, runtime_parallel::kMaxWorkers))
+      ->check(CLI::Range(1u, kMostStepWorkers))
       ->option_text("N");
 }
 
@@ -72,7 +70,7 @@ std::string conflict_in(const ProgramOptions& options) {
 }
 
 int report_error(std::FILE* err, const std::string& what) {
-  std::fprintf(err, "%s: %s; see --help\n", kProgram.data(), what.c_str());
+  print_message(err, "%s; see --help", what.c_str());
   return 2;
 }
 
@@ -80,8 +78,8 @@ int report_error(std::FILE* err, const std::string& what) {
 
 ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, std::FILE* out,
                                      std::FILE* err) {
-  CLI::App app{"An interactive two-dimensional fluid simulation.", std::string(kProgram)};
-  app.set_version_flag("--version", std::string(kProgram) + " " VELMAR_VERSION);
+  CLI::App app{"An interactive two-dimensional fluid simulation.", std::string(kProgramName)};
+  app.set_version_flag("--version", std::string(kProgramName) + " " VELMAR_VERSION);
   app.footer(kInputHelp);
   ProgramOptions options;
   std::string drawing = "cells";

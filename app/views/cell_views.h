@@ -1,4 +1,5 @@
-// The four overlaid views of the grid: obstacles, density, velocity and cell outlines.
+// The four overlaid views of the grid, drawn cell by cell: obstacles, density, velocity and
+// cell outlines.
 #pragma once
 
 // Draws the switched-on views of every interior cell, top row first, cell by cell.

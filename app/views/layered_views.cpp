@@ -1,7 +1,6 @@
 #include "layered_views.h"
 
 #include <GL/gl.h>
-#include <malloc.h>
 
 #include <cstddef>
 #include <vector>
@@ -9,11 +8,9 @@
 #include "cell_geometry.h"
 #include "density_colour.h"
 #include "fluid_state.h"
-#include "views.h"
+#include "velocity_tip.h"
 
 namespace {
-
-ViewDrawing selected_drawing = ViewDrawing::Cells;
 
 struct Point {
   GLfloat x;
@@ -118,13 +115,11 @@ void draw_density_layer(std::size_t cells) {
 void draw_velocity_layer(std::size_t cells) {
   for (std::size_t k = 0; k < cells; ++k) {
     const int c = cell_of(static_cast<int>(k), layers.n);
-    // Rounded to float as the cell-by-cell drawing rounds them; the tip is then one float add
-    // away from the centre instead of a translation the GL applies.
-    const auto a = static_cast<float>(static_cast<double>(fluid.u[c]) * fluid.cell_size * 10.0);
-    const auto b = static_cast<float>(static_cast<double>(fluid.v[c]) * fluid.cell_size * 10.0);
+    // The tip is one float add away from the centre instead of a translation the GL applies.
+    const VelocityTip tip = velocity_tip(c);
     const Point centre = layers.centres[k];
     layers.segments[2 * k] = centre;
-    layers.segments[2 * k + 1] = {centre.x + a, centre.y + b};
+    layers.segments[2 * k + 1] = {centre.x + tip.across, centre.y + tip.up};
   }
   glColor3ub(255, 0, 0);
   glVertexPointer(2, GL_FLOAT, 0, layers.segments.data());
@@ -139,25 +134,6 @@ void draw_grid_layer(std::size_t cells) {
 }
 
 }  // namespace
-
-void set_view_drawing(ViewDrawing drawing) {
-  selected_drawing = drawing;
-  if (drawing != ViewDrawing::Layers) return;
-  // A software renderer allocates and frees buffers of the batch's size on every draw. By
-  // default glibc serves those from fresh mappings or trims the heap after each free, so every
-  // frame faults its pages in again: about half the frame time of this drawing, measured.
-  // Kept in the heap, they are reused frame after frame.
-  mallopt(M_MMAP_THRESHOLD, 64 << 20);
-  mallopt(M_TRIM_THRESHOLD, 128 << 20);
-}
-
-void draw_frame_views() {
-  if (selected_drawing == ViewDrawing::Layers) {
-    draw_layered_views();
-  } else {
-    draw_views();
-  }
-}
 
 void draw_layered_views() {
   if (layers.n != fluid.N || layers.cell_size != fluid.cell_size) rebuild_layout();

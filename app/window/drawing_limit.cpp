@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "program_messages.h"
+
 namespace {
 // The largest window, in pixels, measured to draw safely beyond the largest viewport (24000 x
 // 24000 under the software renderer; 32767 x 32767 faults in its rasterizer threads).
@@ -26,9 +28,9 @@ void limit_drawing_to_renderer(int width, int height, std::FILE* err) {
   drawable = false;
   if (!told) {
     told = true;
-    std::fprintf(err,
-                 "velmar_stable_fluids: the window is %d x %d pixels, more than the renderer can draw (%d x %d); "
-                 "nothing is drawn while it is.\n",
-                 width, height, largest[0], largest[1]);
+    print_message(err,
+                  "the window is %d x %d pixels, more than the renderer can draw (%d x %d); "
+                  "nothing is drawn while it is.",
+                  width, height, largest[0], largest[1]);
   }
 }

@@ -1,15 +1,15 @@
 #include "headless_run.h"
 
-#include <cstdio>
-
 #include "cell_geometry.h"
 #include "cell_list.h"
 #include "fluid_state.h"
-#include "frame_render.h"
-#include "frame_step.h"
+#include "frame_cycle.h"
+#include "frame_geometry.h"
 #include "input_route.h"
 #include "offscreen_context.h"
 #include "picture_export.h"
+#include "program_messages.h"
+#include "view_drawing.h"
 
 namespace {
 
@@ -18,11 +18,16 @@ bool surface_fits = true;  // the off-screen surface has the window's size
 void reshape_offscreen(int width, int height) {
   const bool fitted = resize_offscreen_surface(width, height);
   if (!fitted && surface_fits) {
-    std::fprintf(stderr, "velmar_stable_fluids: cannot draw a %d x %d picture off screen; "
-                 "pictures resume at a size the renderer can draw\n", width, height);
+    print_message(stderr, "cannot draw a %d x %d picture off screen; pictures resume at a "
+                  "size the renderer can draw", width, height);
   }
   surface_fits = fitted;
   set_up_frame_geometry(width, height);
+}
+
+void draw_and_export() {
+  draw_frame();
+  if (surface_fits) export_picture_if_due(frames_drawn() + 1);
 }
 
 }  // namespace
@@ -39,14 +44,7 @@ int run_headless(std::int64_t frames) {
     record_window_size(fluid.window_width, fluid.window_height);
   }
   for (std::int64_t frame = 0; frame < frames; ++frame) {
-    deliver_replayed_events();
-    if (drawing) {
-      render_frame();
-      if (surface_fits) export_picture_if_due(frames_drawn() + 1);
-    } else {
-      frame_step();
-    }
-    count_drawn_frame();
+    run_frame(drawing ? draw_and_export : nullptr);
   }
   return 0;
 }

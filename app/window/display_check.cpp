@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "program_messages.h"
+
 bool x_display_reachable(const std::string& display_name, std::FILE* err) {
   Display* display = XOpenDisplay(display_name.empty() ? nullptr : display_name.c_str());
   if (display != nullptr) {
@@ -14,9 +16,9 @@ bool x_display_reachable(const std::string& display_name, std::FILE* err) {
   const std::string which = !display_name.empty() ? "-display " + display_name
                             : variable != nullptr  ? std::string("DISPLAY=") + variable
                                                    : std::string("DISPLAY is not set");
-  std::fprintf(err,
-               "velmar_stable_fluids: cannot open an X display (%s); run it under a virtual "
-               "X server, e.g. xvfb-run velmar_stable_fluids, or with --headless --replay FILE\n",
-               which.c_str());
+  print_message(err,
+                "cannot open an X display (%s); run it under a virtual X server, e.g. xvfb-run "
+                "%s, or with --headless --replay FILE",
+                which.c_str(), kProgramName.data());
   return false;
 }

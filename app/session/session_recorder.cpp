@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "program_messages.h"
 #include "recording_format.h"
 #include "session_failure.h"
 
@@ -31,7 +32,7 @@ bool append_line(std::string line) {
 }
 
 void report(std::FILE* err, const std::string& path, const char* why) {
-  std::fprintf(err, "velmar_stable_fluids: --record %s: %s\n", path.c_str(), why);
+  print_message(err, "--record %s: %s", path.c_str(), why);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "program_messages.h"
+
 namespace {
 
 // GLUT's own options under X, and whether each takes a value.
@@ -25,7 +27,7 @@ const GlutOption* glut_option(std::string_view argument) {
 
 SplitArguments split_glut_arguments(int argc, char** argv) {
   SplitArguments split;
-  const std::string name = argc > 0 ? argv[0] : "velmar_stable_fluids";
+  const std::string name = argc > 0 ? argv[0] : std::string(kProgramName);
   split.glut.push_back(name);
   split.program.push_back(name);
   for (int k = 1; k < argc; ++k) {

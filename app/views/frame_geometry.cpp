@@ -1,11 +1,9 @@
-#include "frame_render.h"
+#include "frame_geometry.h"
 
 #include <GL/gl.h>
 
 #include "cell_geometry.h"
 #include "cell_list.h"
-#include "frame_step.h"
-#include "layered_views.h"
 
 void set_up_frame_geometry(int width, int height) {
   record_window_size(width, height);
@@ -18,11 +16,4 @@ void set_up_frame_geometry(int width, int height) {
   if (width > 0 && height > 0) glOrtho(0, width, 0, height, 0, 1);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
-}
-
-void render_frame() {
-  glClear(GL_COLOR_BUFFER_BIT);
-  // Time advances only here, so the step rate is the redraw rate.
-  frame_step();
-  draw_frame_views();
 }

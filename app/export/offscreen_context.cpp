@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "program_messages.h"
+
 namespace {
 
 EGLDisplay display = EGL_NO_DISPLAY;
@@ -41,8 +43,8 @@ bool choose_8_bit_config() {
 }
 
 bool fail(std::FILE* err, const char* what) {
-  std::fprintf(err, "velmar_stable_fluids: no off-screen OpenGL for --png: %s (EGL error 0x%x)\n",
-               what, static_cast<unsigned>(eglGetError()));
+  print_message(err, "no off-screen OpenGL for --png: %s (EGL error 0x%x)", what,
+                static_cast<unsigned>(eglGetError()));
   return false;
 }
 

@@ -8,8 +8,7 @@
 #include <variant>
 #include <vector>
 
-// How the views reach the screen: cell by cell (the default), or each view as one batch.
-enum class ViewDrawing { Cells, Layers };
+#include "view_drawing.h"
 
 struct ProgramOptions {
   ViewDrawing drawing = ViewDrawing::Cells;
@@ -22,7 +21,7 @@ struct ProgramOptions {
   std::string png_dir;             // empty: no pictures
   std::int64_t png_every = 1;      // a picture after every K-th frame
   bool guard = false;              // reset the fields when a step leaves a non-finite value
-  unsigned workers = 0;            // host threads for one step; 0: as many as cores, at most 4
+  unsigned workers = 0;            // host threads for one step; 0: the step's default
 };
 
 // Either the options, or the exit status of a run that already ended: 0 after --help or

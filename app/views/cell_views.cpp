@@ -1,10 +1,11 @@
-#include "views.h"
+#include "cell_views.h"
 
 #include <GL/gl.h>
 
 #include "cell_geometry.h"
 #include "density_colour.h"
 #include "fluid_state.h"
+#include "velocity_tip.h"
 
 namespace {
 
@@ -31,16 +32,15 @@ void draw_density(int c, float x, float y) {
   draw_cell_at(x, y);
 }
 
-// A red segment from the centre, ten times the velocity in cells; u across, v up the screen.
+// A red segment from the centre to the velocity tip.
 void draw_velocity(int c, float x, float y) {
   glColor3ub(255, 0, 0);
   glPushMatrix();
-  const auto a = static_cast<float>(static_cast<double>(fluid.u[c]) * fluid.cell_size * 10.0);
-  const auto b = static_cast<float>(static_cast<double>(fluid.v[c]) * fluid.cell_size * 10.0);
+  const VelocityTip tip = velocity_tip(c);
   glTranslatef(x, y, 0.0f);
   glBegin(GL_LINES);
   glVertex3f(0.0f, 0.0f, 0.0f);
-  glVertex3f(a, b, 0.0f);
+  glVertex3f(tip.across, tip.up, 0.0f);
   glEnd();
   glPopMatrix();
 }
