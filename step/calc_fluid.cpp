@@ -2,7 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <utility>
+#include <type_traits>
 
 #include "cuda_runtime.h"
 #include "execution_model.h"
@@ -86,18 +86,22 @@ void downloadAndFree(void* const (&buffers)[kBufferCount]) {
   for (int k = 0; k < kBufferCount; ++k) check(cudaFree(buffers[k]), kRoutes[k].freeFailed);
 }
 
-// A kernel whose configuration is refused is skipped; the step goes on without it.
+// Configures the next launch of the step and launches `launchStub` with `args`. A kernel
+// whose configuration is refused is skipped; the step goes on without it.
 //
 // Every kernel of the step reads what other threads of its launch write only at the four
 // neighbours of its cell: the in-place relaxations, the edge fill and the corner means. All
 // else it reads lies in buffers that nobody writes during that launch. Saying so lets the
 // runtime run a launch on several workers; should it refuse, the launch keeps its one thread.
-bool configureLaunch(Size3 gridSize, Size3 blockSize) {
-  if (cudaConfigureCall(gridSize, blockSize, 0, nullptr) != cudaSuccess) return false;
+template <typename... Params>
+void launch(void (*launchStub)(Params...), std::type_identity_t<Params>... args) {
+  const Size3 gridSize(blocks_per_launch, 1, 1);
+  const Size3 blockSize(threads_per_block, 1, 1);
+  if (cudaConfigureCall(gridSize, blockSize, 0, nullptr) != cudaSuccess) return;
   if (fluid.N >= 0) {
     runtime_parallel::declareNeighbourLines(static_cast<std::uint32_t>(fluid.N) + 2);
   }
-  return true;
+  launchStub(args...);
 }
 
 }  // namespace
@@ -108,61 +112,39 @@ void gpuCalcFluid() {
   void* buffers[kBufferCount] = {};
   allocateAndUpload(buffers);
 
-  const Size3 blockSize(threads_per_block, 1, 1);
-  const Size3 gridSize(blocks_per_launch, 1, 1);
-
-  // Working handles: each starts on its own buffer and is exchanged with its partner between
-  // launches, twice per step, so all are back on their own buffers at the end.
-  float* dens = static_cast<float*>(buffers[gpuDens]);
-  float* dens_prev = static_cast<float*>(buffers[gpuDensPrev]);
-  float* u = static_cast<float*>(buffers[gpuU]);
-  float* u_prev = static_cast<float*>(buffers[gpuUPrev]);
-  float* v = static_cast<float*>(buffers[gpuV]);
-  float* v_prev = static_cast<float*>(buffers[gpuVPrev]);
-  int* boundary = static_cast<int*>(buffers[gpuBoundary]);
+  // Each buffer by the field it holds when uploaded and again when downloaded.
+  float* const u = static_cast<float*>(buffers[gpuU]);
+  float* const v = static_cast<float*>(buffers[gpuV]);
+  float* const u_prev = static_cast<float*>(buffers[gpuUPrev]);
+  float* const v_prev = static_cast<float*>(buffers[gpuVPrev]);
+  float* const dens = static_cast<float*>(buffers[gpuDens]);
+  float* const dens_prev = static_cast<float*>(buffers[gpuDensPrev]);
+  int* const boundary = static_cast<int*>(buffers[gpuBoundary]);
   const FluidState& s = fluid;
 
+  // The fifteen launches in order. Between launches the method exchanges each field with its
+  // previous one (dens, u and v twice a step); each launch names the buffer that then holds
+  // what it reads or writes, so every buffer ends the step on its own field.
+
   // Density: add source, diffuse, advect along the velocity of the previous step.
-  if (configureLaunch(gridSize, blockSize)) gpuLaunchAdd_Source(s.N, dens, dens_prev, s.dt);
-  std::swap(dens, dens_prev);
-  if (configureLaunch(gridSize, blockSize)) {
-    gpuLaunchDiffuse(s.N, 1, dens, dens_prev, s.diff, s.dt, boundary);
-  }
-  std::swap(dens, dens_prev);
-  if (configureLaunch(gridSize, blockSize)) {
-    gpuLaunchAdvect(s.N, 1, dens, dens_prev, u, v, s.dt, boundary);
-  }
+  launch(gpuLaunchAdd_Source, s.N, dens, dens_prev, s.dt);
+  launch(gpuLaunchDiffuse, s.N, 1, dens_prev, dens, s.diff, s.dt, boundary);
+  launch(gpuLaunchAdvect, s.N, 1, dens, dens_prev, u, v, s.dt, boundary);
 
   // Velocity: add sources, diffuse, project, advect along itself, project again.
-  if (configureLaunch(gridSize, blockSize)) gpuLaunchAdd_Source(s.N, u, u_prev, s.dt);
-  if (configureLaunch(gridSize, blockSize)) gpuLaunchAdd_Source(s.N, v, v_prev, s.dt);
-  std::swap(u, u_prev);
-  if (configureLaunch(gridSize, blockSize)) {
-    gpuLaunchDiffuse(s.N, 0, u, u_prev, s.visc, s.dt, boundary);
-  }
-  std::swap(v, v_prev);
-  if (configureLaunch(gridSize, blockSize)) {
-    gpuLaunchDiffuse(s.N, 0, v, v_prev, s.visc, s.dt, boundary);
-  }
+  launch(gpuLaunchAdd_Source, s.N, u, u_prev, s.dt);
+  launch(gpuLaunchAdd_Source, s.N, v, v_prev, s.dt);
+  launch(gpuLaunchDiffuse, s.N, 0, u_prev, u, s.visc, s.dt, boundary);
+  launch(gpuLaunchDiffuse, s.N, 0, v_prev, v, s.visc, s.dt, boundary);
   // Pressure and divergence borrow the buffers the diffusion has just read from.
-  if (configureLaunch(gridSize, blockSize)) {
-    gpuLaunchProjectStep1(s.N, u, v, u_prev, v_prev, boundary);
-  }
-  if (configureLaunch(gridSize, blockSize)) gpuLaunchProjectStep2(s.N, u_prev, v_prev, boundary);
-  if (configureLaunch(gridSize, blockSize)) gpuLaunchProjectStep3(s.N, u, v, u_prev, boundary);
-  std::swap(u, u_prev);
-  std::swap(v, v_prev);
-  if (configureLaunch(gridSize, blockSize)) {
-    gpuLaunchAdvect(s.N, 0, u, u_prev, u_prev, v_prev, s.dt, boundary);
-  }
-  if (configureLaunch(gridSize, blockSize)) {
-    gpuLaunchAdvect(s.N, 0, v, v_prev, u_prev, v_prev, s.dt, boundary);
-  }
-  if (configureLaunch(gridSize, blockSize)) {
-    gpuLaunchProjectStep1(s.N, u, v, u_prev, v_prev, boundary);
-  }
-  if (configureLaunch(gridSize, blockSize)) gpuLaunchProjectStep2(s.N, u_prev, v_prev, boundary);
-  if (configureLaunch(gridSize, blockSize)) gpuLaunchProjectStep3(s.N, u, v, u_prev, boundary);
+  launch(gpuLaunchProjectStep1, s.N, u_prev, v_prev, u, v, boundary);
+  launch(gpuLaunchProjectStep2, s.N, u, v, boundary);
+  launch(gpuLaunchProjectStep3, s.N, u_prev, v_prev, u, boundary);
+  launch(gpuLaunchAdvect, s.N, 0, u, u_prev, u_prev, v_prev, s.dt, boundary);
+  launch(gpuLaunchAdvect, s.N, 0, v, v_prev, u_prev, v_prev, s.dt, boundary);
+  launch(gpuLaunchProjectStep1, s.N, u, v, u_prev, v_prev, boundary);
+  launch(gpuLaunchProjectStep2, s.N, u_prev, v_prev, boundary);
+  launch(gpuLaunchProjectStep3, s.N, u, v, u_prev, boundary);
 
   downloadAndFree(buffers);
 }

@@ -30,8 +30,8 @@ const KernelEntry kKernelTable[] = {
 
 constexpr int kNoThreadLimit = -1;
 
-// Runs among the static initialisers, before main. The step library is linked as objects so
-// that this one is never dropped for want of a reference.
+// Runs among the static initialisers, before main. velmar::step links the whole step archive,
+// so that this one is never dropped for want of a reference.
 [[maybe_unused]] const bool kernelsRegistered = (gpuRegisterKernels(), true);
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <list>
 
 #include "fault_injection.h"
+#include "runtime_testing.h"
 
 namespace {
 
@@ -74,9 +75,7 @@ cudaError_t __cudaRegisterFunction(void** module, const void* hostFunction,
       threadIndex ? threadIndex : &unusedIndex, blockIndex ? blockIndex : &unusedIndex,
       blockSize ? blockSize : &unusedSize, gridSize ? gridSize : &unusedSize,
       warpSize ? warpSize : &unusedWarpSize};
-  table().functions.push_back({{module, hostFunction, deviceFunction, deviceName, threadLimit,
-                                variables.threadIndex, variables.blockIndex, variables.blockSize,
-                                variables.gridSize, variables.warpSize},
+  table().functions.push_back({module, hostFunction, deviceFunction, deviceName, threadLimit,
                                runtime_detail::RegisteredIndexVariables(variables)});
   runtime_detail::forgetRegisteredIndexVariables();
   return cudaSuccess;
@@ -96,7 +95,13 @@ const Registration* findRegistration(const void* hostFunction) {
 namespace runtime_testing {
 
 std::vector<RegisteredFunction> registeredFunctions() {
-  return {table().functions.begin(), table().functions.end()};
+  std::vector<RegisteredFunction> functions;
+  for (const runtime_detail::Registration& r : table().functions) {
+    const runtime_detail::IndexVariables& v = r.indexVariables.registered();
+    functions.push_back({r.module, r.hostFunction, r.deviceFunction, r.deviceName, r.threadLimit,
+                         v.threadIndex, v.blockIndex, v.blockSize, v.gridSize, v.warpSize});
+  }
+  return functions;
 }
 
 }  // namespace runtime_testing

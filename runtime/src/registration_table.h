@@ -1,12 +1,20 @@
 // The table of registered kernels, keyed by the identity of each kernel's host launch function.
 #pragma once
 
+#include <string>
+
+#include "cuda_runtime.h"
 #include "index_variables.h"
-#include "runtime_testing.h"
 
 namespace runtime_detail {
 
-struct Registration : runtime_testing::RegisteredFunction {
+// One kernel as registered: what identifies it and what the launch runner needs to run it.
+struct Registration {
+  void** module;
+  const void* hostFunction;
+  cudaEntryThunk deviceFunction;
+  std::string deviceName;
+  int threadLimit;
   RegisteredIndexVariables indexVariables;
 };
 

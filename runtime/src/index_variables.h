@@ -23,6 +23,8 @@ struct IndexVariables {
 class RegisteredIndexVariables {
  public:
   explicit RegisteredIndexVariables(const IndexVariables& registered);
+  // The addresses as the registering thread handed them over.
+  const IndexVariables& registered() const { return registered_; }
   // True when every variable is thread-local, so that several host threads may run blocks
   // of one launch without sharing any of them.
   bool allThreadLocal() const { return allThreadLocal_; }

@@ -1,0 +1,4 @@
+// The step, reached only through a static library of its own.
+#pragma once
+
+void stepFromArchive();
