@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -113,13 +114,17 @@ class RuntimeWorkers : public ::testing::Test {
             std::set<std::thread::id>(std::begin(blockRanOn), std::end(blockRanOn)).size()};
   }
 
-  // Workers that have slept are woken by a launch but join only later ones: launches until
-  // one ran on `hostThreads` threads, or the last of many. Each must give `reference`'s bits.
+  // Workers that have slept are woken by a launch but join only later ones, and on a busy
+  // machine a woken worker may wait long for a core: launches until one ran on `hostThreads`
+  // threads, or until a deadline far beyond any wake-up. Each must give `reference`'s bits.
   static Outcome runUntilOn(const Launch& launch, std::size_t hostThreads,
                             const std::vector<float>& reference) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     Outcome outcome = run(launch);
-    for (int attempt = 0; attempt < 100 && outcome.hostThreads != hostThreads; ++attempt) {
+    while (outcome.hostThreads != hostThreads && std::chrono::steady_clock::now() < deadline) {
       EXPECT_EQ(std::memcmp(outcome.cells.data(), reference.data(), sizeof cells), 0);
+      runtime_parallel::wakeWorkers();
+      std::this_thread::yield();
       outcome = run(launch);
     }
     return outcome;
