@@ -1,5 +1,6 @@
 #include "recording_format.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -177,8 +178,14 @@ ParsedRecording parse_recording(std::string_view text, const std::string& name) 
 }
 
 ParsedRecording read_recording(const std::string& path) {
+  // A file that cannot be read is reported as a fault of the line where reading stopped, in
+  // the same form as every other fault: line 1 when it cannot be opened at all.
+  const auto unreadable = [&](const std::string& text, int error) {
+    const auto line = 1 + std::count(text.begin(), text.end(), '\n');
+    return path + ":" + std::to_string(line) + ": cannot be read: " + std::strerror(error);
+  };
   std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return path + ": cannot be read: " + std::strerror(errno);
+  if (file == nullptr) return unreadable({}, errno);
   std::string text;
   char chunk[65536];
   std::size_t got = 0;
@@ -186,6 +193,6 @@ ParsedRecording read_recording(const std::string& path) {
   const bool failed = std::ferror(file) != 0;
   const int error = errno;
   std::fclose(file);
-  if (failed) return path + ": cannot be read: " + std::strerror(error);
+  if (failed) return unreadable(text, error);
   return parse_recording(text, path);
 }

@@ -8,6 +8,7 @@ void install_window_reshape();
 void display();
 void reshape(int width, int height);
 void idle();
+void window_status(int state);
 void timer(int value);
 void keyboard(unsigned char key, int x, int y);
 void mouse(int button, int state, int x, int y);

@@ -6,12 +6,14 @@
 
 #include "program_messages.h"
 
+namespace {
+Display* checked_display = nullptr;
+}  // namespace
+
 bool x_display_reachable(const std::string& display_name, std::FILE* err) {
-  Display* display = XOpenDisplay(display_name.empty() ? nullptr : display_name.c_str());
-  if (display != nullptr) {
-    XCloseDisplay(display);
-    return true;
-  }
+  release_display_check();
+  checked_display = XOpenDisplay(display_name.empty() ? nullptr : display_name.c_str());
+  if (checked_display != nullptr) return true;
   const char* variable = std::getenv("DISPLAY");
   const std::string which = !display_name.empty() ? "-display " + display_name
                             : variable != nullptr  ? std::string("DISPLAY=") + variable
@@ -21,4 +23,9 @@ bool x_display_reachable(const std::string& display_name, std::FILE* err) {
                 "%s, or with --headless --replay FILE",
                 which.c_str(), kProgramName.data());
   return false;
+}
+
+void release_display_check() {
+  if (checked_display != nullptr) XCloseDisplay(checked_display);
+  checked_display = nullptr;
 }

@@ -4,6 +4,7 @@
 
 #include "callbacks.h"
 #include "cell_list.h"
+#include "display_check.h"
 #include "fluid_state.h"
 #include "step_settings.h"
 
@@ -15,11 +16,13 @@ void run_window(std::vector<std::string> glut_arguments) {
   glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGB);
   glutInitWindowSize(fluid.window_width, fluid.window_height);
   glutCreateWindow("Velmar Stable Fluids");
+  release_display_check();
   build_cell_list();
   install_window_reshape();
   glutDisplayFunc(display);
   glutReshapeFunc(reshape);
   glutIdleFunc(idle);
+  glutWindowStatusFunc(window_status);
   glutKeyboardFunc(keyboard);
   glutMouseFunc(mouse);
   glutMotionFunc(motion);

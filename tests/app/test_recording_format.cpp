@@ -67,8 +67,8 @@ TEST(RecordingFormat, EachFaultNamesTheFileLineAndWhatWasExpected) {
   }
   const ParsedRecording missing = read_recording("/nonexistent/take.rec");
   EXPECT_EQ(std::get<std::string>(missing),
-            "/nonexistent/take.rec: cannot be read: No such file or directory");
-  EXPECT_EQ(std::get<std::string>(read_recording("/")), "/: cannot be read: Is a directory");
+            "/nonexistent/take.rec:1: cannot be read: No such file or directory");
+  EXPECT_EQ(std::get<std::string>(read_recording("/")), "/:1: cannot be read: Is a directory");
 }
 
 }  // namespace

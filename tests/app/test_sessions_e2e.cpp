@@ -219,7 +219,7 @@ TEST_F(Session, FaultsStopTheSessionBeforeItRunsAndLeaveFilesAlone) {
   } cases[] = {
       {{"--headless", "--replay", dir_ + "/bad.rec", "--record", dir_ + "/new.rec"},
        dir_ + "/bad.rec:3: expected key, mouse, motion or reshape, found \"jump\""},
-      {{"--headless", "--replay", dir_ + "/none.rec"}, dir_ + "/none.rec: cannot be read"},
+      {{"--headless", "--replay", dir_ + "/none.rec"}, dir_ + "/none.rec:1: cannot be read"},
       {{"--headless", "--replay", hand, "--record", dir_ + "/kept.rec"},
        "the file exists; add --overwrite"},
       {{"--headless", "--replay", hand, "--record", dir_ + "/no/such/dir.rec"},
