@@ -27,12 +27,16 @@ test-sanitize: deps
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
 
-# Every test again with ThreadSanitizer: the worker threads of a launch share no cell unordered.
-# The program runs some 50 times slower there, so the window tests wait ten times as long.
+# The tests that run worker threads again with ThreadSanitizer: runtime, kernels, the step on 1,
+# 2 and 4 workers and the front end's logic; the worker threads of a launch share no cell
+# unordered. The window tests (labels e2e and x11) are left to the plain and address-sanitizer
+# runs: their own threads are the X server's and Mesa's, which this build does not instrument,
+# and the program's workers run the same launches as the step tests here, some 50 times slower.
+# They still run in this tree by hand, with patience to match: VELMAR_TEST_PATIENCE=10 ctest -L e2e.
 test-thread-sanitize: deps
 	cmake -S . -B $(THREAD_SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMAR_APP=ON -DVELMAR_TESTS=ON -DVELMAR_SANITIZE=OFF -DVELMAR_THREAD_SANITIZE=ON -DVELMAR_WINDOW_TEST_TIMEOUT=900
 	cmake --build $(THREAD_SANITIZE_BUILD) -j $(JOBS)
-	cd $(THREAD_SANITIZE_BUILD) && VELMAR_TEST_PATIENCE=10 TSAN_OPTIONS="halt_on_error=1 die_after_fork=0 suppressions=$(CURDIR)/tests/tsan.supp $(TSAN_OPTIONS)" ctest --output-on-failure -j $(JOBS)
+	cd $(THREAD_SANITIZE_BUILD) && TSAN_OPTIONS="halt_on_error=1 die_after_fork=0 suppressions=$(CURDIR)/tests/tsan.supp $(TSAN_OPTIONS)" ctest --output-on-failure -j $(JOBS) -LE 'e2e|x11'
 
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DVELMAR_BENCH=ON -DVELMAR_TESTS=OFF -DVELMAR_APP=ON -DVELMAR_SANITIZE=OFF

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <iostream>
 #include <sstream>
-#include <thread>
 #include <tuple>
 #include <utility>
 
@@ -58,8 +58,9 @@ class ProgramInX : public ::testing::Test {
     ASSERT_NE(mkdtemp(dir_template.data()), nullptr);
     dir_ = dir_template;
     ASSERT_TRUE(xvfb_.start(dir_ + "/xvfb.log")) << read_file(dir_ + "/xvfb.log");
-    ASSERT_TRUE(program_.start(
-        {VELMAR_PROGRAM}, {"DISPLAY=" + xvfb_.display_name(), sanitizer_options()}, stdout_path()));
+    ASSERT_TRUE(program_.start({VELMAR_PROGRAM},
+                               {"DISPLAY=" + xvfb_.display_name(), sanitizer_options()},
+                               stdout_path(), stderr_path()));
     ASSERT_TRUE(x_.connect(xvfb_.display_name()));
     ASSERT_TRUE(x_.attach_to_window("Velmar Stable Fluids", 10s));
     const Capture first = x_.capture();
@@ -69,11 +70,14 @@ class ProgramInX : public ::testing::Test {
 
   void TearDown() override {
     program_.kill_and_reap();
+    // The program's own messages (and any sanitizer report) belong in the test's output.
+    std::cerr << read_file(stderr_path());
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
   }
 
   std::string stdout_path() const { return dir_ + "/stdout"; }
+  std::string stderr_path() const { return dir_ + "/stderr"; }
 
   bool wait_for_capture(const std::function<bool(const Capture&)>& condition,
                         std::chrono::milliseconds timeout = 10s) {
@@ -103,7 +107,7 @@ class ProgramInX : public ::testing::Test {
 bool all_black(const Capture& c) { return c.count(kBlack) == c.width * c.height; }
 
 TEST_F(ProgramInX, StartsBlackAndGridKeyTogglesGreenOutlines) {
-  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(x_.wait_for_frames(1)) << "no input yet: any frame shows the starting state";
   EXPECT_TRUE(all_black(x_.capture()));
 
   x_.type('g');
@@ -151,12 +155,9 @@ TEST_F(ProgramInX, DensityKeyHidesTheDensityView) {
 TEST_F(ProgramInX, VelocityKeyDrawsRedSegmentsAfterADrag) {
   x_.move_pointer(pixel_x(30), pixel_y(64));
   x_.press_button(1);
-  for (int j = 32; j <= 90; j += 2) {
-    x_.move_pointer(pixel_x(j), pixel_y(64));
-    std::this_thread::sleep_for(5ms);
-  }
+  for (int j = 32; j <= 90; j += 2) x_.move_pointer(pixel_x(j), pixel_y(64));
   x_.release_button(1);
-  std::this_thread::sleep_for(200ms);
+  ASSERT_TRUE(x_.wait_for_frames(kFramesUntilShown));
   EXPECT_TRUE(all_black(x_.capture())) << "a drag moves no density, and velocity is hidden";
 
   x_.type('v');
@@ -166,14 +167,15 @@ TEST_F(ProgramInX, VelocityKeyDrawsRedSegmentsAfterADrag) {
 TEST_F(ProgramInX, PauseFreezesTheFrameAndSpaceStepsOnce) {
   ASSERT_TRUE(drop_density_and_wait(64, 64));
   ASSERT_TRUE(pause_and_wait());
+  // Paused frames go on being drawn; each of these would have stepped had the pause not held.
   const Capture paused = x_.capture();
-  std::this_thread::sleep_for(400ms);
+  ASSERT_TRUE(x_.wait_for_frames(3));
   EXPECT_EQ(x_.capture(), paused);
 
   x_.type(' ');
   ASSERT_TRUE(wait_for_capture([&](const Capture& c) { return c != paused; }));
   const Capture stepped = x_.capture();
-  std::this_thread::sleep_for(400ms);
+  ASSERT_TRUE(x_.wait_for_frames(3));
   EXPECT_EQ(x_.capture(), stepped) << "one step only";
 }
 
@@ -257,7 +259,7 @@ TEST_F(ProgramInX, SurvivesATinyWindowWithDragsFarOutsideIt) {
   x_.type('B');
   x_.click(1, 600, 300);
   x_.type('B');
-  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(x_.wait_for_frames(kFramesUntilShown)) << "frames of the 1 x 1 window";
 
   ASSERT_TRUE(x_.resize(kWindowSide, kWindowSide));
   x_.type('r');
@@ -269,7 +271,11 @@ TEST_F(ProgramInX, SurvivesATinyWindowWithDragsFarOutsideIt) {
 TEST_F(ProgramInX, SurvivesTheLargestWindowAndDrawsAgainAfterIt) {
   ASSERT_TRUE(x_.resize(32767, 32767));
   x_.type('g');
-  std::this_thread::sleep_for(2s);
+  // Nothing is drawn at that size, so no frame shows; the program says once that it took it.
+  const auto said_undrawn = [&] {
+    return read_file(stderr_path()).find("more than the renderer can draw") != std::string::npos;
+  };
+  ASSERT_TRUE(wait_until(said_undrawn, 10s));
   ASSERT_TRUE(x_.resize(kWindowSide, kWindowSide));
   x_.type('g');
   x_.type('r');

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "x_session.h"
 
@@ -103,7 +102,7 @@ class Session : public ::testing::Test {
     ChildProcess child;
     const std::string path = dir_ + "/output";
     int status = 0;
-    if (!child.start(argv, env, path, true) || !child.wait_exit(60s, &status)) return -1;
+    if (!child.start(argv, env, path, path) || !child.wait_exit(60s, &status)) return -1;
     output = read_file(path);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -120,13 +119,15 @@ TEST_F(Session, ARecordedWindowSessionReplaysToTheSameFieldsHeadlessAndInTheWind
   const std::string recording = dir_ + "/live.rec";
   ChildProcess program;
   ASSERT_TRUE(program.start({VELMAR_PROGRAM, "--record", recording, "--checksum"},
-                            {display_env(), no_leak_checks()}, dir_ + "/live.out", true));
+                            {display_env(), no_leak_checks()}, dir_ + "/live.out",
+                            dir_ + "/live.out"));
   XClient x;
   ASSERT_TRUE(x.connect(xvfb_.display_name()));
   ASSERT_TRUE(x.attach_to_window("Velmar Stable Fluids", 10s));
   x.click(3, 200, 300);
   x.click(3, 330, 120);
-  std::this_thread::sleep_for(150ms);
+  // Frames pass between groups of input, so that the replays must place each event exactly.
+  ASSERT_TRUE(x.wait_for_frames(kFramesUntilShown));
   x.move_pointer(100, 100);
   x.press_button(1);
   for (int step = 1; step <= 12; ++step) x.move_pointer(100 + 6 * step, 100 + 2 * step);
@@ -137,19 +138,19 @@ TEST_F(Session, ARecordedWindowSessionReplaysToTheSameFieldsHeadlessAndInTheWind
   for (int step = 1; step <= 10; ++step) x.move_pointer(260, 250 + 4 * step);
   x.release_button(1);
   x.type('B');
-  std::this_thread::sleep_for(150ms);
+  ASSERT_TRUE(x.wait_for_frames(kFramesUntilShown));
   x.type('s');
   x.type(' ');
   x.click(3, 60, 60);
   x.type(' ');
-  std::this_thread::sleep_for(150ms);
+  ASSERT_TRUE(x.wait_for_frames(kFramesUntilShown));
   x.type('s');
   ASSERT_TRUE(x.resize(600, 400));
   x.click(3, 500, 200);
-  std::this_thread::sleep_for(200ms);
+  ASSERT_TRUE(x.wait_for_frames(kFramesUntilShown));
   x.type('r');
   x.click(3, 250, 250);
-  std::this_thread::sleep_for(200ms);
+  ASSERT_TRUE(x.wait_for_frames(kFramesUntilShown));
   x.type_escape();
   int status = 0;
   ASSERT_TRUE(program.wait_exit(20s, &status));
@@ -194,12 +195,16 @@ TEST_F(Session, AHeadlessPictureIsWhatTheWindowShows) {
   ChildProcess program;
   ASSERT_TRUE(program.start({VELMAR_PROGRAM, "--replay", dir_ + "/hand.rec", "--png",
                              dir_ + "/window", "--every=16"},
-                            {display_env(), no_leak_checks()}, dir_ + "/window.out", true));
+                            {display_env(), no_leak_checks()}, dir_ + "/window.out",
+                            dir_ + "/window.out"));
   XClient x;
   ASSERT_TRUE(x.connect(xvfb_.display_name()));
   ASSERT_TRUE(x.attach_to_window("Velmar Stable Fluids", 10s));
+  // The picture of frame 16 is read back before that frame is shown; from then on the replay is
+  // paused and every frame is the same.
   ASSERT_TRUE(wait_until([&] { return std::filesystem::exists(dir_ + "/window/frame-000001.png"); },
                          20s));
+  ASSERT_TRUE(x.wait_for_frames(kFramesUntilShown));
   const Capture shown = x.capture();
   EXPECT_TRUE(shown == headless) << "window " << shown.width << " x " << shown.height;
   EXPECT_TRUE(read_png(dir_ + "/window/frame-000001.png") == headless);

@@ -10,8 +10,14 @@
 #include <string>
 #include <vector>
 
-// Polls `condition` every 20 ms until it holds or `timeout` passes; true when it held.
+// Polls `condition` every 20 ms until it holds or `timeout` passes; true when it held. Every
+// wait in the window tests goes through here, so VELMAR_TEST_PATIENCE stretches them all: the
+// timeout is multiplied by it (a build that runs the program slower sets it).
 bool wait_until(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+
+// Frames to wait for before one begun after the call (after input just sent, say) is surely on
+// screen: a frame or two already under way may show first.
+inline constexpr int kFramesUntilShown = 3;
 
 // A child process, killed and reaped on destruction if it is still running. Children also die
 // with the test process, so a crashed test leaves nothing behind.
@@ -23,10 +29,11 @@ class ChildProcess {
   ~ChildProcess() { kill_and_reap(); }
 
   // Starts `argv` with the test's environment plus `extra_env` ("NAME=value"), standard output
-  // (and standard error if `both_outputs`) to `output_path`, and `inherited_fd` (if not -1)
-  // left open in the child.
+  // to `output_path`, standard error to `error_path` (the test's own when empty; one file for
+  // both when the paths are equal), and `inherited_fd` (if not -1) left open in the child.
   bool start(const std::vector<std::string>& argv, const std::vector<std::string>& extra_env,
-             const std::string& output_path, bool both_outputs = false, int inherited_fd = -1);
+             const std::string& output_path, const std::string& error_path = {},
+             int inherited_fd = -1);
   // Waits for the exit and stores the waitpid status; false on timeout.
   bool wait_exit(std::chrono::milliseconds timeout, int* status);
   void kill_and_reap();
@@ -90,11 +97,21 @@ class XClient {
   // Resizes the window and waits until the server reports the new size.
   bool resize(int width, int height);
 
+  // Waits until the window has shown `frames` more frames than when called; false on timeout.
+  // A frame counts when the program puts its picture into the window (its buffer swap), so
+  // paused frames count too and a window too large to draw shows none.
+  bool wait_for_frames(int frames, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
   Capture capture();
 
  private:
   void tap_keycode(unsigned keycode, bool shifted);
+  // Frames shown since the first wait_for_frames, counted from the damage events read so far.
+  long frames_shown();
 
   struct _XDisplay* display_ = nullptr;
   unsigned long window_ = 0;
+  int damage_event_base_ = 0;
+  unsigned long damage_ = 0;  // created on the first wait, so that other clients pay nothing
+  long frames_shown_ = 0;
 };

@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xdamage.h>
 #include <X11/keysym.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -40,7 +41,7 @@ bool wait_until(const std::function<bool()>& condition, std::chrono::millisecond
 
 bool ChildProcess::start(const std::vector<std::string>& argv,
                          const std::vector<std::string>& extra_env, const std::string& output_path,
-                         bool both_outputs, int inherited_fd) {
+                         const std::string& error_path, int inherited_fd) {
   // Everything the child needs is built before fork: only async-signal-safe calls after it.
   std::vector<std::string> env_strings = extra_env;
   for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -59,18 +60,27 @@ bool ChildProcess::start(const std::vector<std::string>& argv,
 
   const int out = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (out < 0) return false;
+  const bool separate_errors = !error_path.empty() && error_path != output_path;
+  const int err = separate_errors
+                      ? open(error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)
+                      : error_path.empty() ? STDERR_FILENO : out;
+  if (err < 0) {
+    close(out);
+    return false;
+  }
   const pid_t parent = getpid();
   const pid_t pid = fork();
   if (pid == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(127);
     dup2(out, STDOUT_FILENO);
-    if (both_outputs) dup2(out, STDERR_FILENO);
+    dup2(err, STDERR_FILENO);
     if (inherited_fd >= 0) fcntl(inherited_fd, F_SETFD, 0);
     execve(args[0], args.data(), envp.data());
     _exit(127);
   }
   close(out);
+  if (separate_errors) close(err);
   if (pid < 0) return false;
   pid_ = pid;
   return true;
@@ -102,7 +112,7 @@ bool XvfbServer::start(const std::string& log_path) {
   // a capture of a window reaching past the screen fails.
   const bool started = process_.start({XVFB_PATH, "-displayfd", std::to_string(ready[1]), "-screen",
                                        "0", "1280x1024x24", "-nolisten", "tcp"},
-                                      {}, log_path, true, ready[1]);
+                                      {}, log_path, log_path, ready[1]);
   close(ready[1]);
   // Xvfb writes its display number once it accepts connections.
   std::string number;
@@ -139,7 +149,9 @@ std::uint32_t channel(unsigned long pixel, unsigned long mask) {
 }  // namespace
 
 XClient::~XClient() {
-  if (display_ != nullptr) XCloseDisplay(display_);
+  if (display_ == nullptr) return;
+  if (damage_ != 0) XDamageDestroy(display_, damage_);
+  XCloseDisplay(display_);
 }
 
 bool XClient::connect(const std::string& display_name) {
@@ -147,7 +159,8 @@ bool XClient::connect(const std::string& display_name) {
   display_ = XOpenDisplay(display_name.c_str());
   if (display_ == nullptr) return false;
   int event_base, error_base, major, minor;
-  return XTestQueryExtension(display_, &event_base, &error_base, &major, &minor) == True;
+  return XTestQueryExtension(display_, &event_base, &error_base, &major, &minor) == True &&
+         XDamageQueryExtension(display_, &damage_event_base_, &error_base) == True;
 }
 
 bool XClient::attach_to_window(const std::string& title, std::chrono::milliseconds timeout) {
@@ -239,6 +252,30 @@ bool XClient::resize(int width, int height) {
                attributes.width == width && attributes.height == height;
       },
       std::chrono::seconds(5));
+}
+
+bool XClient::wait_for_frames(int frames, std::chrono::milliseconds timeout) {
+  if (damage_ == 0) {
+    // Each rectangle a drawing touches is one event, the last without `more`: a swap counts
+    // once. Created after the window was placed, so that move counts not at all.
+    damage_ = XDamageCreate(display_, window_, XDamageReportRawRectangles);
+  }
+  // Events of frames shown before this call are read now, so they count as old ones.
+  XSync(display_, False);
+  const long target = frames_shown() + frames;
+  return wait_until([&] { return frames_shown() >= target; }, timeout);
+}
+
+long XClient::frames_shown() {
+  while (XPending(display_) > 0) {
+    XEvent event;
+    XNextEvent(display_, &event);
+    if (event.type == damage_event_base_ + XDamageNotify &&
+        !reinterpret_cast<const XDamageNotifyEvent&>(event).more) {
+      ++frames_shown_;
+    }
+  }
+  return frames_shown_;
 }
 
 Capture XClient::capture() {
