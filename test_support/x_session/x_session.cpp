@@ -16,6 +16,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <thread>
 
 extern char** environ;
@@ -105,26 +106,64 @@ void ChildProcess::kill_and_reap() {
   }
 }
 
+namespace {
+
+// The pid in X's lock file for `display`, or -1.
+pid_t lock_holder(int display) {
+  std::FILE* lock = std::fopen(("/tmp/.X" + std::to_string(display) + "-lock").c_str(), "r");
+  if (lock == nullptr) return -1;
+  long pid = -1;
+  if (std::fscanf(lock, "%ld", &pid) != 1) pid = -1;
+  std::fclose(lock);
+  return static_cast<pid_t>(pid);
+}
+
+bool display_taken(int display) {
+  const std::string number = std::to_string(display);
+  return access(("/tmp/.X" + number + "-lock").c_str(), F_OK) == 0 ||
+         access(("/tmp/.X11-unix/X" + number).c_str(), F_OK) == 0;
+}
+
+}  // namespace
+
 bool XvfbServer::start(const std::string& log_path) {
-  int ready[2];
-  if (pipe2(ready, O_CLOEXEC) != 0) return false;
-  // The screen holds every window size the tests resize to, 1000 x 300 and 333 x 777 included;
-  // a capture of a window reaching past the screen fails.
-  const bool started = process_.start({XVFB_PATH, "-displayfd", std::to_string(ready[1]), "-screen",
-                                       "0", "1280x1024x24", "-nolisten", "tcp"},
-                                      {}, log_path, log_path, ready[1]);
-  close(ready[1]);
-  // Xvfb writes its display number once it accepts connections.
-  std::string number;
-  pollfd readable{ready[0], POLLIN, 0};
-  char c = 0;
-  while (started && poll(&readable, 1, 10000) == 1 && read(ready[0], &c, 1) == 1 && c != '\n') {
-    number += c;
+  std::random_device seed;
+  std::mt19937 pick(seed());
+  std::uniform_int_distribution<int> numbers(200, 999);
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    const int display = numbers(pick);
+    if (display_taken(display)) continue;
+    std::string name = ":";
+    name += std::to_string(display);
+    // An explicit number, so that Xvfb takes X's lock file, which other servers and xvfb-run
+    // honour (one started with -displayfd writes none, and its number can be taken from it
+    // later). -noreset: no reset, refusing connections, each time the last client leaves.
+    // The screen holds every window size the tests resize to, 1000 x 300 and 333 x 777
+    // included; a capture of a window reaching past the screen fails.
+    if (!process_.start({XVFB_PATH, name, "-noreset", "-screen", "0", "1280x1024x24",
+                         "-nolisten", "tcp"},
+                        {}, log_path, log_path)) {
+      return false;
+    }
+    // Up once it accepts connections; gone at once when another server holds the number.
+    const bool up = wait_until(
+        [&] {
+          int status = 0;
+          if (process_.wait_exit(0ms, &status)) return true;
+          Display* connection = XOpenDisplay(name.c_str());
+          if (connection == nullptr) return false;
+          XCloseDisplay(connection);
+          return true;
+        },
+        10s);
+    // Ours only while the lock names our server.
+    if (up && process_.running() && lock_holder(display) == process_.pid()) {
+      display_name_ = name;
+      return true;
+    }
+    process_.kill_and_reap();
   }
-  close(ready[0]);
-  if (number.empty()) return false;
-  display_name_ = ":" + number;
-  return true;
+  return false;
 }
 
 int Capture::count(std::uint32_t rgb) const {

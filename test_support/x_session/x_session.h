@@ -44,7 +44,8 @@ class ChildProcess {
   pid_t pid_ = -1;
 };
 
-// A private Xvfb on a display number it picks itself, so parallel tests never collide.
+// A private Xvfb on a display number nobody else serves or has locked, taken under X's lock
+// file and checked to be its own, so parallel tests and other servers never collide.
 class XvfbServer {
  public:
   bool start(const std::string& log_path);

@@ -269,3 +269,45 @@ TEST_F(Session, AFailedWriteEndsTheSessionWithTheRecordingReadableUpToThere) {
 }
 
 }  // namespace
+
+// Recorded window sizes the window system cannot give, or gives only later: the replay in the
+// window must reach its recorded Escape with the headless replay's fields, and draw again
+// once the window is back to a size it can have.
+struct OddSize {
+  int width;
+  int height;
+};
+
+class ReplayedWindowSize : public Session, public ::testing::WithParamInterface<OddSize> {};
+
+TEST_P(ReplayedWindowSize, EndsAtTheRecordedEscapeAndDrawsAgainAfterIt) {
+  ASSERT_TRUE(start_xvfb());
+  const auto [width, height] = GetParam();
+  write_file(dir_ + "/size.rec", "velmar-recording 1\n4 reshape " + std::to_string(width) + " " +
+                                     std::to_string(height) + "\n15 reshape 512 512\n" +
+                                     "16 mouse 2 0 200 200\n30 key 27 0 0\n");
+  std::string headless, window;
+  ASSERT_EQ(run({"--headless", "--replay", dir_ + "/size.rec", "--checksum"}, headless), 0)
+      << headless;
+  EXPECT_EQ(run({"--replay", dir_ + "/size.rec", "--checksum", "--png", dir_ + "/pictures"},
+                window, {display_env()}),
+            0)
+      << window;
+  EXPECT_EQ(checksum_line(window), checksum_line(headless));
+  // The burst, in the picture of the last frame before Escape, read back from the window.
+  const Capture last = read_png(dir_ + "/pictures/frame-000030.png");
+  EXPECT_EQ(last.width, 512);
+  EXPECT_EQ(last.height, 512);
+  EXPECT_GT(last.pixels.size() - last.count(0x000000), 0u) << "nothing drawn after the shrink";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OddSizes, ReplayedWindowSize,
+    ::testing::Values(OddSize{32767, 32767},            // shrunk after: drawn into the huge window
+                      OddSize{2147483647, 2147483647},  // beyond what X can make
+                      OddSize{65536, 65536},            // 0 to X's 16-bit sides: refused
+                      OddSize{0, 0}, OddSize{1, 0},     // no window at all
+                      OddSize{1, 1}, OddSize{512, 1}),  // off screen at (-1, -1): not shown
+    [](const auto& info) {
+      return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+    });
