@@ -18,7 +18,7 @@ bool x_display_reachable(const std::string& display_name, std::FILE* err) {
                                                    : std::string("DISPLAY is not set");
   print_message(err,
                 "cannot open an X display (%s); run it under a virtual X server, e.g. xvfb-run "
-                "%s, or with --headless --replay FILE",
+                "%s, or with --headless --replay FILE or --headless --frames N",
                 which.c_str(), kProgramName.data());
   return false;
 }
