@@ -5,6 +5,7 @@
 #include "callbacks.h"
 #include "cell_list.h"
 #include "fluid_state.h"
+#include "software_renderer_hint.h"
 #include "step_settings.h"
 
 void run_window(std::vector<std::string> glut_arguments) {
@@ -15,6 +16,7 @@ void run_window(std::vector<std::string> glut_arguments) {
   glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGB);
   glutInitWindowSize(fluid.window_width, fluid.window_height);
   glutCreateWindow("Velmar Stable Fluids");
+  hint_at_faster_drawing();
   build_cell_list();
   install_window_reshape();
   glutDisplayFunc(display);
