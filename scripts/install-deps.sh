@@ -7,7 +7,7 @@ packages=(
   g++ cmake make pkg-config
   libgtest-dev libbenchmark-dev
   freeglut3-dev libgl1-mesa-dev libglu1-mesa-dev mesa-utils
-  libx11-dev libxtst-dev xvfb xdotool x11-apps netpbm
+  libx11-dev libxtst-dev xvfb xauth xdotool x11-apps netpbm
   libcli11-dev libpng-dev libegl-dev
 )
 
