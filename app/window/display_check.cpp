@@ -6,10 +6,15 @@
 
 #include "program_messages.h"
 
+namespace {
+Display* checked_display = nullptr;
+}  // namespace
+
 bool x_display_reachable(const std::string& display_name, std::FILE* err) {
   Display* display = XOpenDisplay(display_name.empty() ? nullptr : display_name.c_str());
   if (display != nullptr) {
-    XCloseDisplay(display);
+    release_display_check();
+    checked_display = display;
     return true;
   }
   const char* variable = std::getenv("DISPLAY");
@@ -21,4 +26,10 @@ bool x_display_reachable(const std::string& display_name, std::FILE* err) {
                 "%s, or with --headless --replay FILE or --headless --frames N",
                 which.c_str(), kProgramName.data());
   return false;
+}
+
+void release_display_check() {
+  if (checked_display == nullptr) return;
+  XCloseDisplay(checked_display);
+  checked_display = nullptr;
 }

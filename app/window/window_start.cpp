@@ -4,6 +4,7 @@
 
 #include "callbacks.h"
 #include "cell_list.h"
+#include "display_check.h"
 #include "fluid_state.h"
 #include "software_renderer_hint.h"
 #include "step_settings.h"
@@ -13,6 +14,7 @@ void run_window(std::vector<std::string> glut_arguments) {
   for (std::string& argument : glut_arguments) argv.push_back(argument.data());
   int argc = static_cast<int>(argv.size());
   glutInit(&argc, argv.data());
+  release_display_check();
   glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGB);
   glutInitWindowSize(fluid.window_width, fluid.window_height);
   glutCreateWindow("Velmar Stable Fluids");
