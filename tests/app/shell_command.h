@@ -9,8 +9,8 @@ struct CommandResult {
   std::string output;  // standard output and standard error, interleaved as written
 };
 
-// Runs `command` with /bin/sh. After `seconds` (stretched by VELMAR_TEST_PATIENCE in slow
-// builds) it is ended and the status is 124.
+// Runs `command` with /bin/sh, without leak checks in a sanitizer build. After `seconds`
+// (stretched by VELMAR_TEST_PATIENCE in slow builds) it is ended and the status is 124.
 CommandResult run_shell(const std::string& command, int seconds = 60);
 
 // `text` as one shell word.
