@@ -8,6 +8,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <vector>
 
 #include "shell_command.h"
 
@@ -93,7 +94,13 @@ TEST_F(Installed, MakeInstallPutsTheProgramManualValidMenuEntryAndIconUnderPrefi
 TEST_F(Installed, ThePackageHoldsTheFilesAndDependsOnTheLibrariesTheProgramLinks) {
   const CommandResult built = make("package PACKAGES=" + shell_quoted(dir_), 300);
   ASSERT_EQ(built.status, 0) << built.output;
-  const std::string deb = shell_quoted(dir_ / "velmar-stable-fluids_1.0.0_amd64.deb");
+  std::vector<std::string> packages;
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    if (entry.path().extension() == ".deb") packages.push_back(entry.path().filename());
+  }
+  ASSERT_EQ(packages.size(), 1u) << built.output;
+  EXPECT_TRUE(packages[0].starts_with("velmar-stable-fluids_1.0.0_")) << packages[0];
+  const std::string deb = shell_quoted(dir_ / packages[0]);
   const CommandResult fields = run_shell("dpkg-deb --field " + deb + " Package Version Depends");
   ASSERT_EQ(fields.status, 0) << fields.output << built.output;
   EXPECT_NE(fields.output.find("Package: velmar-stable-fluids\nVersion: 1.0.0\n"),
