@@ -4,8 +4,11 @@ SANITIZE_BUILD ?= build-sanitize
 THREAD_SANITIZE_BUILD ?= build-thread-sanitize
 BENCH_BUILD ?= build-bench
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
+PACKAGES ?= $(BUILD)
 
-.PHONY: all deps build run test test-sanitize test-thread-sanitize bench bench-window clean
+.PHONY: all deps build run install package test test-sanitize test-thread-sanitize bench \
+        bench-window clean
 
 all: build
 
@@ -16,8 +19,17 @@ build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DVELMAR_APP=ON -DVELMAR_TESTS=ON -DVELMAR_SANITIZE=OFF
 	cmake --build $(BUILD) -j $(JOBS)
 
+# make run ARGS="--draw=layers --guard" passes options to the program.
 run: build
-	$(BUILD)/app/velmar_stable_fluids
+	$(BUILD)/app/velmar_stable_fluids $(ARGS)
+
+# The program, its manual page, menu entry and icon under $(DESTDIR)$(PREFIX).
+install: build
+	DESTDIR="$(if $(DESTDIR),$(abspath $(DESTDIR)))" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# A Debian package of the same files in $(PACKAGES): apt install ./velmar-stable-fluids_*.deb
+package: build
+	cpack --config $(BUILD)/CPackConfig.cmake -B "$(abspath $(PACKAGES))"
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

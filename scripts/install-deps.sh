@@ -3,12 +3,16 @@
 # Runs apt-get as root, or through sudo.
 set -euo pipefail
 
+# xvfb-run needs xauth, which xvfb only recommends. help2man writes the manual page; dpkg-dev
+# and file let CPack read the package's dependencies from the program; groff-base and
+# desktop-file-utils check the manual page and the menu entry in the tests.
 packages=(
   g++ cmake make pkg-config
   libgtest-dev libbenchmark-dev
   freeglut3-dev libgl1-mesa-dev libglu1-mesa-dev mesa-utils
-  libx11-dev libxtst-dev libxdamage-dev xvfb xdotool x11-apps netpbm
+  libx11-dev libxtst-dev libxdamage-dev xvfb xauth xdotool x11-apps netpbm
   libcli11-dev libpng-dev libegl-dev
+  help2man dpkg-dev file groff-base desktop-file-utils
 )
 
 missing=()

@@ -21,18 +21,28 @@ Keys:
   g  grid view              B  obstacle painting             f  density source at the bottom
   c  print the fields after each step                        r  clear fields and obstacles
 Without a display, run under a virtual X server: xvfb-run velmar_stable_fluids, or use
---headless with --replay.)";
+--headless with --replay FILE or --frames N.)";
 
-void add_options(CLI::App& app, ProgramOptions& options, std::string& drawing) {
+// --help and --version are plain flags, acted on only once the whole line has parsed: an
+// unknown option or a bad value beside them is still an error.
+struct InfoRequests {
+  bool help = false;
+  bool version = false;
+};
+
+void add_options(CLI::App& app, ProgramOptions& options, std::string& drawing,
+                 InfoRequests& asked) {
+  app.set_help_flag();
+  app.add_flag("-h,--help", asked.help, "Print this help message and exit");
+  app.add_flag("--version", asked.version, "Display program version information and exit");
   app.add_option("--draw", drawing, "cells (default): cell by cell; layers: one batch per view, "
                                     "far faster under software rendering")
       ->check(CLI::IsMember({"cells", "layers"}))
       ->option_text("cells|layers");
-  CLI::Option* record =
-      app.add_option("--record", options.record_path, "write every input event to FILE")
-          ->option_text("FILE");
-  app.add_flag("--overwrite", options.overwrite, "let --record replace an existing FILE")
-      ->needs(record)
+  app.add_option("--record", options.record_path, "write every input event to FILE")
+      ->option_text("FILE");
+  app.add_flag("--overwrite", options.overwrite,
+               "let --record replace an existing FILE, and --png the pictures in DIR")
       ->option_text(" ");
   app.add_option("--replay", options.replay_path,
                  "replay the input recorded in FILE, frame for frame")
@@ -66,6 +76,9 @@ std::string conflict_in(const ProgramOptions& options) {
     return "--headless needs --replay FILE or --frames N";
   }
   if (options.frames && !options.headless) return "--frames needs --headless";
+  if (options.overwrite && options.record_path.empty() && options.png_dir.empty()) {
+    return "--overwrite needs --record FILE or --png DIR";
+  }
   return {};
 }
 
@@ -79,24 +92,26 @@ int report_error(std::FILE* err, const std::string& what) {
 ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, std::FILE* out,
                                      std::FILE* err) {
   CLI::App app{"An interactive two-dimensional fluid simulation.", std::string(kProgramName)};
-  app.set_version_flag("--version", std::string(kProgramName) + " " VELMAR_VERSION);
   app.footer(kInputHelp);
   ProgramOptions options;
   std::string drawing = "cells";
-  add_options(app, options, drawing);
+  InfoRequests asked;
+  add_options(app, options, drawing, asked);
 
   std::vector<const char*> argv;
   for (const std::string& argument : arguments) argv.push_back(argument.c_str());
   try {
     app.parse(static_cast<int>(argv.size()), argv.data());
-  } catch (const CLI::CallForHelp&) {
-    std::fputs(app.help().c_str(), out);
-    return 0;
-  } catch (const CLI::CallForVersion& version) {
-    std::fprintf(out, "%s\n", version.what());
-    return 0;
   } catch (const CLI::ParseError& error) {
     return report_error(err, error.what());
+  }
+  if (asked.help) {
+    std::fputs(app.help().c_str(), out);
+    return 0;
+  }
+  if (asked.version) {
+    std::fprintf(out, "%s %s\n", kProgramName.data(), VELMAR_VERSION);
+    return 0;
   }
   options.drawing = drawing == "layers" ? ViewDrawing::Layers : ViewDrawing::Cells;
   if (const std::string conflict = conflict_in(options); !conflict.empty()) {

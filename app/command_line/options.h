@@ -13,7 +13,7 @@
 struct ProgramOptions {
   ViewDrawing drawing = ViewDrawing::Cells;
   std::string record_path;         // empty: nothing is recorded
-  bool overwrite = false;          // --record may replace an existing file
+  bool overwrite = false;          // --record and --png may replace what is there
   std::string replay_path;         // empty: live input only
   bool headless = false;           // no window, no X connection
   std::optional<std::int64_t> frames;  // frames to run headless

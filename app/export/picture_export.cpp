@@ -22,6 +22,7 @@ std::string picture_folder;
 std::int64_t picture_every = 0;
 std::vector<unsigned char> pixels;  // kept between frames: no allocation once it has its size
 bool told_too_large = false;
+bool old_pictures_to_remove = false;  // --overwrite found pictures of an earlier session
 
 std::string picture_path(std::int64_t number) {
   char name[32];
@@ -29,13 +30,46 @@ std::string picture_path(std::int64_t number) {
   return (std::filesystem::path(picture_folder) / name).string();
 }
 
+// The files a session of pictures writes: frame-*.png.
+bool is_picture_name(const std::filesystem::path& path) {
+  const std::string name = path.filename().string();
+  return name.size() >= 10 && name.starts_with("frame-") && name.ends_with(".png");
+}
+
+bool holds_pictures(const std::string& folder, std::error_code& error) {
+  for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+       entry.increment(error)) {
+    if (is_picture_name(entry->path())) return true;
+  }
+  return false;
+}
+
+void remove_old_pictures() {
+  std::error_code error;
+  for (std::filesystem::directory_iterator entry(picture_folder, error), end;
+       !error && entry != end; entry.increment(error)) {
+    if (is_picture_name(entry->path()) && !std::filesystem::remove(entry->path(), error)) break;
+  }
+  if (error) {
+    fail_session("removing the earlier pictures in %s failed: %s", picture_folder.c_str(),
+                 error.message().c_str());
+  }
+}
+
 }  // namespace
 
-bool start_picture_export(const std::string& folder, std::int64_t every, std::FILE* err) {
+bool start_picture_export(const std::string& folder, std::int64_t every, bool overwrite,
+                          std::FILE* err) {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (!error && !std::filesystem::is_directory(folder, error)) {
     error = std::make_error_code(std::errc::not_a_directory);
+  }
+  const bool has_pictures = !error && holds_pictures(folder, error);
+  if (has_pictures && !overwrite) {
+    print_message(err, "--png %s: the folder holds pictures (frame-*.png); add --overwrite to "
+                  "replace them", folder.c_str());
+    return false;
   }
   // Only writing a file proves the folder writable (read-only mounts, full disks, ACLs).
   const std::string probe = (std::filesystem::path(folder) / ".velmar-write-probe").string();
@@ -52,6 +86,7 @@ bool start_picture_export(const std::string& folder, std::int64_t every, std::FI
   }
   picture_folder = folder;
   picture_every = every;
+  old_pictures_to_remove = has_pictures;
   return true;
 }
 
@@ -73,6 +108,10 @@ void export_picture_if_due(std::int64_t frames_drawn_with_this_one) {
   pixels.resize(static_cast<std::size_t>(width) * height * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+  if (old_pictures_to_remove) {
+    remove_old_pictures();
+    old_pictures_to_remove = false;
+  }
   const std::string path = picture_path(frames_drawn_with_this_one / picture_every);
   std::string error;
   if (!write_png_file(path, width, height, pixels.data(), error)) {

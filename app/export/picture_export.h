@@ -6,9 +6,12 @@
 #include <cstdio>
 #include <string>
 
-// Creates `folder` if needed and checks that files can be written there. On failure prints
-// one line on `err` and returns false; nothing has run yet then.
-bool start_picture_export(const std::string& folder, std::int64_t every, std::FILE* err = stderr);
+// Creates `folder` if needed and checks that files can be written there. A folder that holds
+// pictures already (frame-*.png) is refused unless `overwrite`; those pictures are then removed
+// as the first new one is written, so that the folder never mixes two sessions. On failure
+// prints one line on `err` and returns false; nothing has run yet then.
+bool start_picture_export(const std::string& folder, std::int64_t every, bool overwrite = false,
+                          std::FILE* err = stderr);
 
 bool picture_export_on();
 

@@ -1,6 +1,9 @@
 #include "program_messages.h"
 
+#include "status_line.h"
+
 void print_message_v(std::FILE* out, const char* format, std::va_list arguments) {
+  clear_status_line();
   std::fprintf(out, "%s: ", kProgramName.data());
   std::vfprintf(out, format, arguments);
   std::fputc('\n', out);

@@ -5,6 +5,7 @@
 #include "fluid_state.h"
 #include "frame_cycle.h"
 #include "frame_geometry.h"
+#include "headless_progress.h"
 #include "input_route.h"
 #include "offscreen_context.h"
 #include "picture_export.h"
@@ -43,8 +44,11 @@ int run_headless(std::int64_t frames) {
   } else {
     record_window_size(fluid.window_width, fluid.window_height);
   }
+  start_progress(frames);
   for (std::int64_t frame = 0; frame < frames; ++frame) {
     run_frame(drawing ? draw_and_export : nullptr);
+    report_progress(frame + 1);
   }
+  end_progress();
   return 0;
 }

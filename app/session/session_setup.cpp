@@ -22,7 +22,8 @@ std::optional<SessionPlan> prepare_session(const ProgramOptions& options, std::F
     start_replay(std::move(events));
   }
   if (options.frames) plan.headless_frames = *options.frames;
-  if (!options.png_dir.empty() && !start_picture_export(options.png_dir, options.png_every, err)) {
+  if (!options.png_dir.empty() &&
+      !start_picture_export(options.png_dir, options.png_every, options.overwrite, err)) {
     return std::nullopt;
   }
   // Last: a session refused for another reason leaves no recording behind.

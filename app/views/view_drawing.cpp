@@ -2,11 +2,21 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cctype>
+#include <string>
+
 #include "cell_views.h"
 #include "layered_views.h"
 
 namespace {
+
 ViewDrawing selected_drawing = ViewDrawing::Cells;
+
+// Mesa's software renderers; the classic swrast driver calls itself "Software Rasterizer".
+constexpr std::string_view kSoftwareRenderers[] = {"llvmpipe", "softpipe", "swrast",
+                                                   "software rasterizer"};
+
 }  // namespace
 
 void set_view_drawing(ViewDrawing drawing) { selected_drawing = drawing; }
@@ -20,4 +30,13 @@ void draw_frame() {
   } else {
     draw_views();
   }
+}
+
+bool layers_would_draw_faster(std::string_view gl_renderer, ViewDrawing drawing) {
+  if (drawing != ViewDrawing::Cells) return false;
+  std::string lower(gl_renderer);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return std::any_of(std::begin(kSoftwareRenderers), std::end(kSoftwareRenderers),
+                     [&](std::string_view name) { return lower.find(name) != std::string::npos; });
 }

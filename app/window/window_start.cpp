@@ -6,6 +6,7 @@
 #include "cell_list.h"
 #include "display_check.h"
 #include "fluid_state.h"
+#include "software_renderer_hint.h"
 #include "step_settings.h"
 
 void run_window(std::vector<std::string> glut_arguments) {
@@ -13,10 +14,11 @@ void run_window(std::vector<std::string> glut_arguments) {
   for (std::string& argument : glut_arguments) argv.push_back(argument.data());
   int argc = static_cast<int>(argv.size());
   glutInit(&argc, argv.data());
+  release_display_check();
   glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGB);
   glutInitWindowSize(fluid.window_width, fluid.window_height);
   glutCreateWindow("Velmar Stable Fluids");
-  release_display_check();
+  hint_at_faster_drawing();
   build_cell_list();
   install_window_reshape();
   glutDisplayFunc(display);

@@ -93,6 +93,12 @@ TEST(CommandLine, BadInputIsOneLineOnStandardErrorWithStatusTwo) {
       {{"--workers=65"}, "--workers"},
       {{"--workers=two"}, "--workers"},
       {{"--workers=-1"}, "--workers"},
+      // --help and --version answer only a command line that is right as a whole.
+      {{"--version", "--bogus"}, "--bogus"},
+      {{"--bogus", "--version"}, "--bogus"},
+      {{"--help", "--bogus"}, "--bogus"},
+      {{"-h", "--draw=dots"}, "{cells,layers}"},
+      {{"--overwrite", "--every=2"}, "--png"},
   };
   for (const auto& [arguments, mention] : cases) {
     SCOPED_TRACE(arguments.front());
@@ -102,6 +108,25 @@ TEST(CommandLine, BadInputIsOneLineOnStandardErrorWithStatusTwo) {
     EXPECT_NE(outcome.err.find(mention), std::string::npos) << outcome.err;
     EXPECT_NE(outcome.err.find("see --help"), std::string::npos) << outcome.err;
     EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << "one line";
+  }
+}
+
+TEST(CommandLine, OverwriteGoesWithRecordOrPng) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"--record=a.rec", "--overwrite"},
+        std::vector<std::string>{"--overwrite", "--png=pics"}}) {
+    SCOPED_TRACE(arguments.front());
+    const Outcome outcome = parse(arguments);
+    ASSERT_EQ(outcome.status, -1) << outcome.err;
+    EXPECT_TRUE(outcome.options.overwrite);
+  }
+}
+
+TEST(CommandLine, HelpNamesBothWaysToRunWithoutADisplay) {
+  const Outcome help = parse({"--help"});
+  for (const char* mention : {"xvfb-run velmar_stable_fluids", "--headless with --replay FILE",
+                              "--frames N", "--png the pictures in DIR"}) {
+    EXPECT_NE(help.out.find(mention), std::string::npos) << mention << "\n" << help.out;
   }
 }
 
