@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "frame_limits.h"
+#include "program_messages.h"
 
 namespace {
 
@@ -179,7 +180,8 @@ ParsedRecording read_recording_from(const ByteSource& source, const std::string&
   auto fault = read_lines(source, {limits.longest_line, limits.most_bytes}, take_line);
   // Nothing at all is a recording without its header.
   if (!fault && !header_read) fault = LineFault{1, header_expected()};
-  if (fault) return name + ":" + std::to_string(fault->line) + ": " + fault->what;
+  // One line, whatever bytes the file name or the file held.
+  if (fault) return printable(name + ":" + std::to_string(fault->line) + ": " + fault->what);
   return events;
 }
 
@@ -199,7 +201,7 @@ ParsedRecording read_recording(const std::string& path, const RecordingLimits& l
   // the same form as every other fault: line 1 when it cannot be opened at all. Read as it
   // comes, never trusting a size given beforehand: pipes and devices have none.
   const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (file < 0) return path + ":1: cannot be read: " + std::strerror(errno);
+  if (file < 0) return printable(path + ":1: cannot be read: " + std::strerror(errno));
   const ByteSource from_file = [&](char* buffer, std::size_t capacity) {
     ssize_t got;
     do got = ::read(file, buffer, capacity);
