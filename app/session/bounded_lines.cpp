@@ -18,8 +18,8 @@ std::optional<LineFault> read_lines(const ByteSource& source, const ReadLimits& 
   std::size_t total = 0;
   std::vector<char> chunk(kChunkBytes);
   const auto too_long = [&] {
-    return LineFault{number, "expected a line of at most " + std::to_string(limits.longest_line) +
-                                 " bytes"};
+    return LineFault{
+        number, "expected a line of at most " + std::to_string(limits.longest_line) + " bytes"};
   };
   while (true) {
     // One byte past the limit is enough to refuse; nothing beyond it is ever asked for.
@@ -43,8 +43,8 @@ std::optional<LineFault> read_lines(const ByteSource& source, const ReadLimits& 
     }
     total += received;
     if (total > limits.most_bytes) {
-      return LineFault{number, "expected at most " + std::to_string(limits.most_bytes) +
-                                   " bytes in the file"};
+      return LineFault{
+          number, "expected at most " + std::to_string(limits.most_bytes) + " bytes in the file"};
     }
   }
   if (!line.empty()) {

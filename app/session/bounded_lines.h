@@ -26,7 +26,8 @@ struct LineFault {
 };
 
 // A line's fault, or nothing when the line is accepted.
-using LineTaker = std::function<std::optional<std::string>(std::int64_t number, std::string_view line)>;
+using LineTaker =
+    std::function<std::optional<std::string>(std::int64_t number, std::string_view line)>;
 
 // Hands each line of `source`, without its newline, to `take_line` in order, up to the first
 // fault: one `take_line` returns, a line over the limit, a byte past the limit in all, or a

@@ -158,7 +158,7 @@ std::string format_event(const InputEvent& event) {
 }
 
 ParsedRecording read_recording_from(const ByteSource& source, const std::string& name,
-                                    const RecordingLimits& limits) {
+                                    const ReadLimits& limits) {
   std::vector<InputEvent> events;
   bool header_read = false;
   const auto take_line = [&](std::int64_t number,
@@ -177,7 +177,7 @@ ParsedRecording read_recording_from(const ByteSource& source, const std::string&
     events.push_back(std::get<InputEvent>(event));
     return std::nullopt;
   };
-  auto fault = read_lines(source, {limits.longest_line, limits.most_bytes}, take_line);
+  auto fault = read_lines(source, limits, take_line);
   // Nothing at all is a recording without its header.
   if (!fault && !header_read) fault = LineFault{1, header_expected()};
   // One line, whatever bytes the file name or the file held.
@@ -186,7 +186,7 @@ ParsedRecording read_recording_from(const ByteSource& source, const std::string&
 }
 
 ParsedRecording parse_recording(std::string_view text, const std::string& name,
-                                const RecordingLimits& limits) {
+                                const ReadLimits& limits) {
   const ByteSource whole_text = [&](char* buffer, std::size_t capacity) {
     const std::size_t count = std::min(capacity, text.size());
     std::memcpy(buffer, text.data(), count);
@@ -196,7 +196,7 @@ ParsedRecording parse_recording(std::string_view text, const std::string& name,
   return read_recording_from(whole_text, name, limits);
 }
 
-ParsedRecording read_recording(const std::string& path, const RecordingLimits& limits) {
+ParsedRecording read_recording(const std::string& path, const ReadLimits& limits) {
   // A file that cannot be read is reported as a fault of the line where reading stopped, in
   // the same form as every other fault: line 1 when it cannot be opened at all. Read as it
   // comes, never trusting a size given beforehand: pipes and devices have none.

@@ -10,7 +10,6 @@
 // Frames count the redraws before the event was handled and never decrease.
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -26,20 +25,18 @@ std::string format_event(const InputEvent& event);
 
 // How much is read before a recording is refused. A pipe, a device or a runaway generator may
 // never end; these keep memory bounded: 16 MiB holds some 700,000 events, hours of dragging.
-struct RecordingLimits {
-  std::size_t longest_line = 4096;          // bytes, the newline not counted
-  std::size_t most_bytes = 16 * 1024 * 1024;  // in all
-};
+inline constexpr ReadLimits kRecordingLimits{.longest_line = 4096, .most_bytes = 16 << 20};
 
 // Either every event, or the first fault as "NAME:LINE: what was expected"; a recording over
 // the limits is refused as soon as reading passes them, at the line where it stopped.
 using ParsedRecording = std::variant<std::vector<InputEvent>, std::string>;
 ParsedRecording parse_recording(std::string_view text, const std::string& name,
-                                const RecordingLimits& limits = {});
+                                const ReadLimits& limits = kRecordingLimits);
 
 // Reads and checks the recording `source` delivers, however it is delivered.
 ParsedRecording read_recording_from(const ByteSource& source, const std::string& name,
-                                    const RecordingLimits& limits = {});
+                                    const ReadLimits& limits = kRecordingLimits);
 
 // Reads and checks the file named `path`; unreadable files are reported like faults.
-ParsedRecording read_recording(const std::string& path, const RecordingLimits& limits = {});
+ParsedRecording read_recording(const std::string& path,
+                               const ReadLimits& limits = kRecordingLimits);

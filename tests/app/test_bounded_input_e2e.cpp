@@ -73,9 +73,9 @@ TEST_F(BoundedInput, EndlessOrHugeRecordingsAreRefusedWithBoundedMemory) {
   // Feeds the named pipe forever, until nobody reads it; the shell, not the test, waits for
   // the reader to open it.
   ChildProcess writer;
-  ASSERT_TRUE(writer.start({"/bin/sh", "-c",
-                            "{ echo velmar-recording 1; exec yes '0 motion 1 2'; } > \"$0\"", fifo},
-                           {}, dir_ + "/writer.out"));
+  ASSERT_TRUE(writer.start(
+      {"/bin/sh", "-c", "{ echo velmar-recording 1; exec yes '0 motion 1 2'; } > \"$0\"", fifo}, {},
+      dir_ + "/writer.out"));
 
   const long mib = 1024;
   const struct {

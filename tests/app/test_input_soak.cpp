@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr auto kInputTime = 45s;   // then Escape, and the leak check at exit
+constexpr auto kInputTime = 45s;  // then Escape, and the leak check at exit
 constexpr int kMostEvents = 4000;
 constexpr int kEventsBetweenFrames = 20;
 
@@ -54,8 +54,8 @@ class InputSoak : public ::testing::Test {
 
   // One random event, as a user might send it; a window resize waits until the server has it.
   void send_random_event(XClient& x, std::mt19937& random) {
-    static const char kKeys[] = {'s', ' ', 'g', 'v', 'd', 'b', 'B', 'r', 'c', 'f',
-                                 'o', '1', '2', 'x', 'q'};
+    static const char kKeys[] = {'s', ' ', 'g', 'v', 'd', 'b', 'B', 'r',
+                                 'c', 'f', 'o', '1', '2', 'x', 'q'};
     const auto in = [&](int lowest, int highest) {
       return lowest + static_cast<int>(random() % static_cast<unsigned>(highest - lowest + 1));
     };
@@ -114,8 +114,8 @@ TEST_F(InputSoak, RandomInputEndsCleanWithNoSanitizerFinding) {
     for (int k = 0; k < kEventsBetweenFrames; ++k, ++events) send_random_event(x, random);
     // Still alive, and still drawing: some frame after this input reaches the screen.
     const bool drawing = x.wait_for_frames(kFramesUntilShown, 60s);
-    ASSERT_FALSE(program.wait_exit(0ms, &status))
-        << "ended after " << events << " events\n" << read_file(errors);
+    ASSERT_FALSE(program.wait_exit(0ms, &status)) << "ended after " << events << " events\n"
+                                                  << read_file(errors);
     ASSERT_TRUE(drawing) << "no frame after " << events << " events";
   }
   ASSERT_TRUE(x.resize(512, 512));

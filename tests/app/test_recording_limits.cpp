@@ -1,8 +1,8 @@
 // A recording is read with limits: a line, and the whole file. Input that never ends (a device,
 // a pipe fed forever, a runaway generator) is refused once reading passes them, having read no
 // more than one byte past the limit.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -56,7 +56,8 @@ TEST(RecordingLimits, ALineOrAFileOverItsLimitIsRefusedAtTheLineWhereReadingStop
       {kHeader + std::string(5000, 'x'), "t:2: expected a line of at most 4096 bytes"},
       {full, "(accepted 0 events)"},
       // One byte more: on a line of its own, or at the end of the last one.
-      {full + event, "t:" + lines_of(full + "\n") + ": expected at most 16777216 bytes in the file"},
+      {full + event,
+       "t:" + lines_of(full + "\n") + ": expected at most 16777216 bytes in the file"},
       {full.substr(0, mib16 - 1) + "##\n",
        "t:" + lines_of(full) + ": expected at most 16777216 bytes in the file"},
       // A fault before the limit is the first fault.
@@ -77,14 +78,15 @@ struct EndlessSource {
 
   std::ptrdiff_t operator()(char* buffer, std::size_t capacity) {
     if (handed_out >= given_up_after) return 0;
-    for (std::size_t k = 0; k < capacity; ++k) buffer[k] = pattern[(handed_out + k) % pattern.size()];
+    for (std::size_t k = 0; k < capacity; ++k)
+      buffer[k] = pattern[(handed_out + k) % pattern.size()];
     handed_out += capacity;
     return static_cast<std::ptrdiff_t>(capacity);
   }
 };
 
 TEST(RecordingLimits, EndlessInputIsRefusedHavingReadAtMostOneBytePastTheLimit) {
-  const RecordingLimits limits{};
+  const ReadLimits limits = kRecordingLimits;
   const struct {
     std::string name;
     std::string first;  // what comes before the endless part
@@ -94,7 +96,8 @@ TEST(RecordingLimits, EndlessInputIsRefusedHavingReadAtMostOneBytePastTheLimit) 
       {"zeros", "", std::string(1, '\0'), "zeros:1: expected a line of at most 4096 bytes"},
       {"generator", kHeader, "7 motion 100 200\n",
        "generator:986895: expected at most 16777216 bytes in the file"},
-      {"blank lines", kHeader, "\n", "blank lines:16777199: expected at most 16777216 bytes in the file"},
+      {"blank lines", kHeader, "\n",
+       "blank lines:16777199: expected at most 16777216 bytes in the file"},
   };
   for (const auto& [name, first, endless, expected] : cases) {
     SCOPED_TRACE(name);
@@ -112,7 +115,8 @@ TEST(RecordingLimits, EndlessInputIsRefusedHavingReadAtMostOneBytePastTheLimit) 
 }
 
 TEST(RecordingLimits, DevicesPipesAndHugeFilesAreRefusedWithoutReadingThemWhole) {
-  EXPECT_EQ(outcome(read_recording("/dev/zero")), "/dev/zero:1: expected a line of at most 4096 bytes");
+  EXPECT_EQ(outcome(read_recording("/dev/zero")),
+            "/dev/zero:1: expected a line of at most 4096 bytes");
 
   // 2 GB of zeros, sparse on disk: refused at its first line, whatever its size says.
   char sparse_template[] = "/tmp/velmar-sparse-XXXXXX";

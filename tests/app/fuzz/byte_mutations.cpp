@@ -5,7 +5,8 @@
 
 FuzzRandom random_for_case(std::uint64_t seed, std::uint64_t index) {
   std::seed_seq sequence{static_cast<std::uint32_t>(seed), static_cast<std::uint32_t>(seed >> 32),
-                         static_cast<std::uint32_t>(index), static_cast<std::uint32_t>(index >> 32)};
+                         static_cast<std::uint32_t>(index),
+                         static_cast<std::uint32_t>(index >> 32)};
   return FuzzRandom(sequence);
 }
 
@@ -39,7 +40,8 @@ void swap_lines(std::string& bytes, FuzzRandom& random) {
     at = end + 1;
   }
   if (lines.size() < 2) return;
-  std::swap(lines[pick(random, 0, lines.size() - 1)], lines[pick(random, 0, lines.size() - 1)]);
+  const std::size_t first = pick(random, 0, lines.size() - 1);
+  std::swap(lines[first], lines[pick(random, 0, lines.size() - 1)]);
   std::string joined;
   for (const std::string& line : lines) joined += line + '\n';
   bytes = joined;
@@ -49,14 +51,18 @@ void mutate_once(std::string& bytes, FuzzRandom& random, const std::vector<std::
                  const std::vector<std::string>& tokens) {
   switch (pick(random, 0, 9)) {
     case 0:
-      if (!bytes.empty()) bytes[pick(random, 0, bytes.size() - 1)] ^= static_cast<char>(1 << pick(random, 0, 7));
+      if (!bytes.empty())
+        bytes[pick(random, 0, bytes.size() - 1)] ^= static_cast<char>(1 << pick(random, 0, 7));
       break;
     case 1:
-      if (!bytes.empty()) bytes[pick(random, 0, bytes.size() - 1)] = kOddBytes[pick(random, 0, sizeof kOddBytes - 1)];
+      if (!bytes.empty())
+        bytes[pick(random, 0, bytes.size() - 1)] = kOddBytes[pick(random, 0, sizeof kOddBytes - 1)];
       break;
-    case 2:
-      bytes.insert(any_place(bytes, random), tokens[pick(random, 0, tokens.size() - 1)]);
+    case 2: {
+      const std::size_t at = any_place(bytes, random);
+      bytes.insert(at, tokens[pick(random, 0, tokens.size() - 1)]);
       break;
+    }
     case 3: {
       const std::size_t at = any_place(bytes, random);
       bytes.erase(at, pick(random, 1, 16));
@@ -65,7 +71,8 @@ void mutate_once(std::string& bytes, FuzzRandom& random, const std::vector<std::
     case 4: {  // a range repeated, now and then many times: long lines, large files
       const std::size_t at = any_place(bytes, random);
       const std::string range = bytes.substr(at, pick(random, 1, 64));
-      const std::uint64_t times = pick(random, 0, 7) == 0 ? pick(random, 10, 200) : pick(random, 1, 3);
+      const std::uint64_t times =
+          pick(random, 0, 7) == 0 ? pick(random, 10, 200) : pick(random, 1, 3);
       std::string repeated;
       for (std::uint64_t k = 0; k < times; ++k) repeated += range;
       bytes.insert(at, repeated);
@@ -76,16 +83,19 @@ void mutate_once(std::string& bytes, FuzzRandom& random, const std::vector<std::
       break;
     case 6: {
       const std::string& other = others[pick(random, 0, others.size() - 1)];
-      bytes = bytes.substr(0, any_place(bytes, random)) + other.substr(any_place(other, random));
+      const std::size_t kept = any_place(bytes, random);
+      bytes = bytes.substr(0, kept) + other.substr(any_place(other, random));
       break;
     }
     case 7:
       swap_lines(bytes, random);
       break;
-    case 8:
-      bytes.insert(line_start(bytes, random), pick(random, 1, 300),
-                   kOddBytes[pick(random, 0, sizeof kOddBytes - 1)]);
+    case 8: {  // picks one at a time: the order of a call's arguments is the compiler's choice
+      const std::size_t at = line_start(bytes, random);
+      const std::size_t length = pick(random, 1, 300);
+      bytes.insert(at, length, kOddBytes[pick(random, 0, sizeof kOddBytes - 1)]);
       break;
+    }
     case 9:  // a token in place of a word
     {
       const std::size_t at = line_start(bytes, random);
@@ -103,8 +113,8 @@ std::uint64_t number_from_environment(const char* name, std::uint64_t fallback) 
 
 }  // namespace
 
-void mutate(std::string& bytes, FuzzRandom& random, int most, const std::vector<std::string>& others,
-            const std::vector<std::string>& tokens) {
+void mutate(std::string& bytes, FuzzRandom& random, int most,
+            const std::vector<std::string>& others, const std::vector<std::string>& tokens) {
   const std::uint64_t count = pick(random, 1, static_cast<std::uint64_t>(most));
   for (std::uint64_t k = 0; k < count; ++k) mutate_once(bytes, random, others, tokens);
 }

@@ -18,8 +18,8 @@ std::uint64_t pick(FuzzRandom& random, std::uint64_t lowest, std::uint64_t highe
 
 // Applies one to `most` mutations to `bytes`; `others` lends pieces for splicing and `tokens`
 // words worth inserting (numbers at their limits, the format's words).
-void mutate(std::string& bytes, FuzzRandom& random, int most, const std::vector<std::string>& others,
-            const std::vector<std::string>& tokens);
+void mutate(std::string& bytes, FuzzRandom& random, int most,
+            const std::vector<std::string>& others, const std::vector<std::string>& tokens);
 
 // A long run of the cases, by hand: VELMAR_FUZZ_CASES and VELMAR_FUZZ_SECONDS override `cases`
 // and `seconds`, VELMAR_FUZZ_SEED the seed.

@@ -30,13 +30,46 @@ const std::vector<std::vector<std::string>> kCommandLines = {
     {"--version"},
 };
 
-const std::vector<std::string> kTokens = {
-    "--draw", "--draw=", "--draw=layers", "--record", "--overwrite", "--replay", "--headless",
-    "--frames", "--frames=-1", "--frames=999999999999", "--frames=1000000000000", "--checksum",
-    "--png", "--every", "--every=0", "--guard", "--workers", "--workers=0", "--workers=65",
-    "--workers=4294967297", "--help", "-h", "--version", "-display", "-geometry", "-iconic", "--",
-    "-", "", "=", "--=", "-99999999999999999999", "1e3", "0x10", "nan", "/dev/null", "\xff\xfe",
-    std::string(1, '\0'), std::string(5000, 'a'), "--frames=18446744073709551616"};
+const std::vector<std::string> kTokens = {"--draw",
+                                          "--draw=",
+                                          "--draw=layers",
+                                          "--record",
+                                          "--overwrite",
+                                          "--replay",
+                                          "--headless",
+                                          "--frames",
+                                          "--frames=-1",
+                                          "--frames=999999999999",
+                                          "--frames=1000000000000",
+                                          "--checksum",
+                                          "--png",
+                                          "--every",
+                                          "--every=0",
+                                          "--guard",
+                                          "--workers",
+                                          "--workers=0",
+                                          "--workers=65",
+                                          "--workers=4294967297",
+                                          "--help",
+                                          "-h",
+                                          "--version",
+                                          "-display",
+                                          "-geometry",
+                                          "-iconic",
+                                          "--",
+                                          "-",
+                                          "",
+                                          "=",
+                                          "--=",
+                                          "-99999999999999999999",
+                                          "1e3",
+                                          "0x10",
+                                          "nan",
+                                          "/dev/null",
+                                          "\xff\xfe",
+                                          std::string(1, '\0'),
+                                          std::string(5000, 'a'),
+                                          "--frames=18446744073709551616"};
 
 std::string read_all(std::FILE* file) {
   std::rewind(file);
@@ -83,7 +116,8 @@ std::string check_case(const std::vector<std::string>& arguments,
   std::vector<char*> argv;
   for (std::string& argument : argv_strings) argv.push_back(argument.data());
   argv.push_back(nullptr);
-  const SplitArguments split = split_glut_arguments(static_cast<int>(arguments.size()), argv.data());
+  const SplitArguments split =
+      split_glut_arguments(static_cast<int>(arguments.size()), argv.data());
   if (split.glut.size() + split.program.size() != arguments.size() + 1) {
     return "GLUT's options and the program's are not the arguments given";
   }
