@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Random input for a bounded time against the sanitizer build in a private Xvfb: clicks, drags
 # far outside the window, every key the program knows, resizes from 1 x 1 up. Prints the events
-# sent, resident memory at start and end, and whatever the sanitizers report. Run by hand; not
-# part of `make test`. Leaks of the X libraries are suppressed (scripts/lsan.supp says which).
+# sent, resident memory at start and end, and whatever the sanitizers report. For long runs by
+# hand; `make test-sanitize` runs a short one (tests/app/test_input_soak.cpp). Leaks of the X
+# libraries and the renderer are suppressed (scripts/lsan.supp says which and why); every module
+# stays loaded to the end (test_support/keep_modules), so that the report can name it.
 # Usage: scripts/soak-input.sh [seconds (default 180)] [path/to/velmar_stable_fluids]
 set -euo pipefail
 
@@ -11,10 +13,13 @@ seconds=${1:-180}
 program=${2:-$root/build-sanitize/app/velmar_stable_fluids}
 source "$root/scripts/private_xvfb.sh"
 
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
+keep_modules=$(dirname "$program")/../test_support/keep_modules/libkeep_modules.so
+[ -f "$keep_modules" ] || { echo "no $keep_modules: build the sanitizer tree first" >&2; exit 1; }
+# The preloaded module comes before the sanitizer's runtime, which it does not mind.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}:verify_asan_link_order=0
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
-"$program" >/dev/null 2>"$work/stderr" &
+LD_PRELOAD=$keep_modules "$program" >/dev/null 2>"$work/stderr" &
 program_pid=$!
 pids+=("$program_pid")
 find_window() { window=$(xdotool search --onlyvisible --name '^Velmar Stable Fluids$' | head -n 1); }

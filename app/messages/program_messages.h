@@ -4,10 +4,15 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 inline constexpr std::string_view kProgramName = "velmar_stable_fluids";
 
-// Prints "velmar_stable_fluids: ", `format` filled in, and a newline on `out`.
+// `text` with its control characters written out (\n, \r, \t, \x1b, ...): a message quotes
+// file names, arguments and words from files, and must stay one line whatever they hold.
+std::string printable(std::string_view text);
+
+// Prints "velmar_stable_fluids: ", `format` filled in and made printable, and a newline on `out`.
 void print_message(std::FILE* out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void print_message_v(std::FILE* out, const char* format, std::va_list arguments);

@@ -1,13 +1,18 @@
 #include "recording_format.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cstring>
 #include <cstdio>
+#include <optional>
 
 #include "frame_limits.h"
+#include "program_messages.h"
 
 namespace {
 
@@ -127,6 +132,10 @@ std::variant<InputEvent, std::string> parse_event(const std::vector<std::string_
   return event;
 }
 
+std::string header_expected() {
+  return "expected the header \"" + std::string(kRecordingHeader) + "\"";
+}
+
 }  // namespace
 
 std::string format_event(const InputEvent& event) {
@@ -148,51 +157,58 @@ std::string format_event(const InputEvent& event) {
   return frame;
 }
 
-ParsedRecording parse_recording(std::string_view text, const std::string& name) {
+ParsedRecording read_recording_from(const ByteSource& source, const std::string& name,
+                                    const ReadLimits& limits) {
   std::vector<InputEvent> events;
-  std::int64_t line_number = 0;
-  std::size_t at = 0;
-  while (at < text.size() || line_number == 0) {
-    const std::size_t end = std::min(text.find('\n', at), text.size());
-    const std::string_view line = text.substr(at, end - at);
-    at = end + 1;
-    ++line_number;
-    const auto fault = [&](const std::string& what) {
-      return name + ":" + std::to_string(line_number) + ": " + what;
-    };
+  bool header_read = false;
+  const auto take_line = [&](std::int64_t number,
+                             std::string_view line) -> std::optional<std::string> {
     const std::vector<std::string_view> words = words_of(line);
-    if (line_number == 1) {
+    if (number == 1) {
+      header_read = true;
       // Word by word, so that spacing around the header's words does not matter.
-      if (words != words_of(kRecordingHeader)) {
-        return fault("expected the header \"" + std::string(kRecordingHeader) + "\"");
-      }
-      continue;
+      if (words != words_of(kRecordingHeader)) return header_expected();
+      return std::nullopt;
     }
-    if (words.empty() || words[0].front() == '#') continue;
+    if (words.empty() || words[0].front() == '#') return std::nullopt;
     const std::int64_t earliest = events.empty() ? 0 : events.back().frame;
     auto event = parse_event(words, earliest);
-    if (auto* what = std::get_if<std::string>(&event)) return fault(*what);
+    if (auto* what = std::get_if<std::string>(&event)) return std::move(*what);
     events.push_back(std::get<InputEvent>(event));
-  }
+    return std::nullopt;
+  };
+  auto fault = read_lines(source, limits, take_line);
+  // Nothing at all is a recording without its header.
+  if (!fault && !header_read) fault = LineFault{1, header_expected()};
+  // One line, whatever bytes the file name or the file held.
+  if (fault) return printable(name + ":" + std::to_string(fault->line) + ": " + fault->what);
   return events;
 }
 
-ParsedRecording read_recording(const std::string& path) {
-  // A file that cannot be read is reported as a fault of the line where reading stopped, in
-  // the same form as every other fault: line 1 when it cannot be opened at all.
-  const auto unreadable = [&](const std::string& text, int error) {
-    const auto line = 1 + std::count(text.begin(), text.end(), '\n');
-    return path + ":" + std::to_string(line) + ": cannot be read: " + std::strerror(error);
+ParsedRecording parse_recording(std::string_view text, const std::string& name,
+                                const ReadLimits& limits) {
+  const ByteSource whole_text = [&](char* buffer, std::size_t capacity) {
+    const std::size_t count = std::min(capacity, text.size());
+    std::memcpy(buffer, text.data(), count);
+    text.remove_prefix(count);
+    return static_cast<std::ptrdiff_t>(count);
   };
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return unreadable({}, errno);
-  std::string text;
-  char chunk[65536];
-  std::size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
-  const bool failed = std::ferror(file) != 0;
-  const int error = errno;
-  std::fclose(file);
-  if (failed) return unreadable(text, error);
-  return parse_recording(text, path);
+  return read_recording_from(whole_text, name, limits);
+}
+
+ParsedRecording read_recording(const std::string& path, const ReadLimits& limits) {
+  // A file that cannot be read is reported as a fault of the line where reading stopped, in
+  // the same form as every other fault: line 1 when it cannot be opened at all. Read as it
+  // comes, never trusting a size given beforehand: pipes and devices have none.
+  const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file < 0) return printable(path + ":1: cannot be read: " + std::strerror(errno));
+  const ByteSource from_file = [&](char* buffer, std::size_t capacity) {
+    ssize_t got;
+    do got = ::read(file, buffer, capacity);
+    while (got < 0 && errno == EINTR);
+    return static_cast<std::ptrdiff_t>(got);
+  };
+  ParsedRecording parsed = read_recording_from(from_file, path, limits);
+  ::close(file);
+  return parsed;
 }

@@ -15,6 +15,7 @@
 #include <variant>
 #include <vector>
 
+#include "bounded_lines.h"
 #include "input_event.h"
 
 inline constexpr std::string_view kRecordingHeader = "velmar-recording 1";
@@ -22,9 +23,20 @@ inline constexpr std::string_view kRecordingHeader = "velmar-recording 1";
 // One event as a line of the file, without the newline.
 std::string format_event(const InputEvent& event);
 
-// Either every event of `text`, or the first fault as "NAME:LINE: what was expected".
-using ParsedRecording = std::variant<std::vector<InputEvent>, std::string>;
-ParsedRecording parse_recording(std::string_view text, const std::string& name);
+// How much is read before a recording is refused. A pipe, a device or a runaway generator may
+// never end; these keep memory bounded: 16 MiB holds some 700,000 events, hours of dragging.
+inline constexpr ReadLimits kRecordingLimits{.longest_line = 4096, .most_bytes = 16 << 20};
 
-// Reads and checks the whole file named `path`; unreadable files are reported like faults.
-ParsedRecording read_recording(const std::string& path);
+// Either every event, or the first fault as "NAME:LINE: what was expected"; a recording over
+// the limits is refused as soon as reading passes them, at the line where it stopped.
+using ParsedRecording = std::variant<std::vector<InputEvent>, std::string>;
+ParsedRecording parse_recording(std::string_view text, const std::string& name,
+                                const ReadLimits& limits = kRecordingLimits);
+
+// Reads and checks the recording `source` delivers, however it is delivered.
+ParsedRecording read_recording_from(const ByteSource& source, const std::string& name,
+                                    const ReadLimits& limits = kRecordingLimits);
+
+// Reads and checks the file named `path`; unreadable files are reported like faults.
+ParsedRecording read_recording(const std::string& path,
+                               const ReadLimits& limits = kRecordingLimits);

@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -87,10 +88,13 @@ bool ChildProcess::start(const std::vector<std::string>& argv,
   return true;
 }
 
-bool ChildProcess::wait_exit(std::chrono::milliseconds timeout, int* status) {
+bool ChildProcess::wait_exit(std::chrono::milliseconds timeout, int* status, long* peak_kib) {
   if (pid_ <= 0) return false;
-  const bool exited = wait_until([&] { return waitpid(pid_, status, WNOHANG) == pid_; }, timeout);
+  rusage usage{};
+  const bool exited =
+      wait_until([&] { return wait4(pid_, status, WNOHANG, &usage) == pid_; }, timeout);
   if (exited) pid_ = -1;
+  if (exited && peak_kib != nullptr) *peak_kib = usage.ru_maxrss;
   return exited;
 }
 

@@ -34,8 +34,9 @@ class ChildProcess {
   bool start(const std::vector<std::string>& argv, const std::vector<std::string>& extra_env,
              const std::string& output_path, const std::string& error_path = {},
              int inherited_fd = -1);
-  // Waits for the exit and stores the waitpid status; false on timeout.
-  bool wait_exit(std::chrono::milliseconds timeout, int* status);
+  // Waits for the exit and stores the waitpid status, and the child's peak resident memory in
+  // KiB when asked; false on timeout.
+  bool wait_exit(std::chrono::milliseconds timeout, int* status, long* peak_kib = nullptr);
   void kill_and_reap();
   bool running() const { return pid_ > 0; }
   pid_t pid() const { return pid_; }

@@ -1,0 +1,182 @@
+// The command line against many thousands of mutated argument lists, made from the shapes the
+// README shows: arguments dropped, repeated, swapped, cut, replaced by odd values or bytes.
+// For every case: GLUT's options and the program's together are the arguments given, and the
+// program's are either accepted within their ranges, or refused with status 2 in one printable
+// line on standard error, or answered with status 0 (--help, --version) on standard output.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+
+#include "byte_mutations.h"
+#include "frame_limits.h"
+#include "glut_arguments.h"
+#include "options.h"
+
+namespace {
+
+const std::vector<std::vector<std::string>> kCommandLines = {
+    {},
+    {"--draw=layers", "--guard"},
+    {"--record", "take.rec", "--overwrite", "--checksum"},
+    {"--headless", "--replay", "take.rec", "--checksum", "--png", "frames", "--every", "3"},
+    {"--headless", "--frames=12", "--workers=2", "--draw", "cells"},
+    {"-display", ":1", "-geometry", "600x400+0+0", "-iconic", "--replay=take.rec"},
+    {"-direct", "-indirect", "-gldebug", "-sync", "--help"},
+    {"--version"},
+};
+
+const std::vector<std::string> kTokens = {"--draw",
+                                          "--draw=",
+                                          "--draw=layers",
+                                          "--record",
+                                          "--overwrite",
+                                          "--replay",
+                                          "--headless",
+                                          "--frames",
+                                          "--frames=-1",
+                                          "--frames=999999999999",
+                                          "--frames=1000000000000",
+                                          "--checksum",
+                                          "--png",
+                                          "--every",
+                                          "--every=0",
+                                          "--guard",
+                                          "--workers",
+                                          "--workers=0",
+                                          "--workers=65",
+                                          "--workers=4294967297",
+                                          "--help",
+                                          "-h",
+                                          "--version",
+                                          "-display",
+                                          "-geometry",
+                                          "-iconic",
+                                          "--",
+                                          "-",
+                                          "",
+                                          "=",
+                                          "--=",
+                                          "-99999999999999999999",
+                                          "1e3",
+                                          "0x10",
+                                          "nan",
+                                          "/dev/null",
+                                          "\xff\xfe",
+                                          std::string(1, '\0'),
+                                          std::string(5000, 'a'),
+                                          "--frames=18446744073709551616"};
+
+std::string read_all(std::FILE* file) {
+  std::rewind(file);
+  std::string text;
+  for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+  std::fclose(file);
+  return text;
+}
+
+// Mutates whole arguments most of the time, and the bytes inside one now and then.
+std::vector<std::string> make_case(std::uint64_t seed, std::uint64_t index) {
+  FuzzRandom random = random_for_case(seed, index);
+  std::vector<std::string> arguments = kCommandLines[pick(random, 0, kCommandLines.size() - 1)];
+  const std::uint64_t changes = pick(random, 1, 5);
+  for (std::uint64_t k = 0; k < changes; ++k) {
+    const std::size_t at = pick(random, 0, arguments.size());
+    const bool inside = at < arguments.size();
+    switch (pick(random, 0, 4)) {
+      case 0:
+        arguments.insert(arguments.begin() + at, kTokens[pick(random, 0, kTokens.size() - 1)]);
+        break;
+      case 1:
+        if (inside) arguments.erase(arguments.begin() + at);
+        break;
+      case 2:
+        if (inside) arguments.insert(arguments.begin() + at, arguments[at]);
+        break;
+      case 3:
+        if (inside) std::swap(arguments[at], arguments[pick(random, 0, arguments.size() - 1)]);
+        break;
+      case 4:
+        if (inside) mutate(arguments[at], random, 2, kTokens, kTokens);
+        break;
+    }
+  }
+  arguments.insert(arguments.begin(), "velmar_stable_fluids");
+  return arguments;
+}
+
+// What is wrong with the command line's handling of `arguments`; empty when nothing is.
+std::string check_case(const std::vector<std::string>& arguments,
+                       std::map<std::string, int>& outcomes) {
+  std::vector<std::string> argv_strings = arguments;
+  std::vector<char*> argv;
+  for (std::string& argument : argv_strings) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  const SplitArguments split =
+      split_glut_arguments(static_cast<int>(arguments.size()), argv.data());
+  if (split.glut.size() + split.program.size() != arguments.size() + 1) {
+    return "GLUT's options and the program's are not the arguments given";
+  }
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  const ParsedCommandLine parsed = parse_command_line(split.program, out, err);
+  const std::string out_text = read_all(out);
+  const std::string err_text = read_all(err);
+  if (const int* status = std::get_if<int>(&parsed)) {
+    if (*status == 0) {
+      ++outcomes["help or version"];
+      return out_text.empty() || !err_text.empty() ? "status 0 without its answer alone" : "";
+    }
+    ++outcomes["refused"];
+    if (*status != 2) return "status " + std::to_string(*status);
+    const bool one_line =
+        !err_text.empty() && err_text.find('\n') == err_text.size() - 1 &&
+        std::none_of(err_text.begin(), err_text.end() - 1,
+                     [](unsigned char byte) { return byte < 0x20 || byte == 0x7f; });
+    if (!one_line || !out_text.empty()) {
+      return "a refusal not in one printable line on standard error: " + err_text;
+    }
+    return {};
+  }
+  ++outcomes["accepted"];
+  const ProgramOptions& options = std::get<ProgramOptions>(parsed);
+  if (!out_text.empty() || !err_text.empty()) return "accepted with output";
+  if (options.workers > 64 || options.png_every < 1 || options.png_every > kMostFrames ||
+      (options.frames && (*options.frames < 0 || *options.frames > kMostFrames))) {
+    return "accepted a value out of its range";
+  }
+  if (options.headless && options.replay_path.empty() && !options.frames) {
+    return "accepted --headless with nothing to run";
+  }
+  return {};
+}
+
+TEST(CommandLineFuzz, MutatedCommandLinesAreAcceptedWithinRangeOrRefusedInOneLine) {
+  const FuzzBudget budget = fuzz_budget(15000, 20.0);
+  const auto start = std::chrono::steady_clock::now();
+  const auto elapsed = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+  std::map<std::string, int> outcomes;
+  std::uint64_t index = 0;
+  for (; index < budget.cases && elapsed() < budget.seconds; ++index) {
+    const std::vector<std::string> arguments = make_case(budget.seed, index);
+    const std::string wrong = check_case(arguments, outcomes);
+    if (!wrong.empty()) {
+      std::string shown;
+      for (const std::string& argument : arguments) shown += " [" + argument.substr(0, 80) + "]";
+      FAIL() << "case " << index << " of seed " << budget.seed << ": " << wrong << "\n" << shown;
+    }
+  }
+  std::ostringstream summary;
+  summary << index << " cases in " << elapsed() << " s;";
+  for (const auto& [outcome, count] : outcomes) summary << " " << count << " " << outcome << ";";
+  std::printf("%s\n", summary.str().c_str());
+  RecordProperty("summary", summary.str());
+}
+
+}  // namespace
