@@ -74,12 +74,13 @@ TEST(RecordingLimits, ALineOrAFileOverItsLimitIsRefusedAtTheLineWhereReadingStop
 struct EndlessSource {
   std::string pattern;
   std::size_t handed_out = 0;
-  std::size_t given_up_after = std::size_t{1} << 30;
+  std::size_t given_up_after = 4 * kRecordingLimits.most_bytes;
 
   std::ptrdiff_t operator()(char* buffer, std::size_t capacity) {
     if (handed_out >= given_up_after) return 0;
-    for (std::size_t k = 0; k < capacity; ++k)
+    for (std::size_t k = 0; k < capacity; ++k) {
       buffer[k] = pattern[(handed_out + k) % pattern.size()];
+    }
     handed_out += capacity;
     return static_cast<std::ptrdiff_t>(capacity);
   }

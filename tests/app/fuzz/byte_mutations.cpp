@@ -51,12 +51,14 @@ void mutate_once(std::string& bytes, FuzzRandom& random, const std::vector<std::
                  const std::vector<std::string>& tokens) {
   switch (pick(random, 0, 9)) {
     case 0:
-      if (!bytes.empty())
+      if (!bytes.empty()) {
         bytes[pick(random, 0, bytes.size() - 1)] ^= static_cast<char>(1 << pick(random, 0, 7));
+      }
       break;
     case 1:
-      if (!bytes.empty())
+      if (!bytes.empty()) {
         bytes[pick(random, 0, bytes.size() - 1)] = kOddBytes[pick(random, 0, sizeof kOddBytes - 1)];
+      }
       break;
     case 2: {
       const std::size_t at = any_place(bytes, random);

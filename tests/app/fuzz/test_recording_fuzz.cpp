@@ -28,39 +28,11 @@ namespace {
 constexpr ReadLimits kSmall{.longest_line = 64, .most_bytes = 2048};
 const std::string kName = "fuzz.rec";
 
-const std::vector<std::string> kTokens = {"velmar-recording 1",
-                                          "velmar-recording",
-                                          "key",
-                                          "mouse",
-                                          "motion",
-                                          "reshape",
-                                          "#",
-                                          "\n",
-                                          " ",
-                                          "\t",
-                                          "\r\n",
-                                          "0",
-                                          "-0",
-                                          "+1",
-                                          "-1",
-                                          "255",
-                                          "256",
-                                          "2147483647",
-                                          "2147483648",
-                                          "-2147483648",
-                                          "-2147483649",
-                                          "999999999999",
-                                          "1000000000000",
-                                          "99999999999999999999",
-                                          "1e9",
-                                          "0x10",
-                                          "1.5",
-                                          "nan",
-                                          "inf",
-                                          "-inf",
-                                          std::string(1, '\0'),
-                                          "\xef\xbb\xbf",
-                                          "27"};
+const std::vector<std::string> kTokens = {
+    "velmar-recording 1", "velmar-recording", "key", "mouse", "motion", "reshape", "#", "\n", " ",
+    "\t", "\r\n", "0", "-0", "+1", "-1", "255", "256", "2147483647", "2147483648", "-2147483648",
+    "-2147483649", "999999999999", "1000000000000", "99999999999999999999", "1e9", "0x10", "1.5",
+    "nan", "inf", "-inf", std::string(1, '\0'), "\xef\xbb\xbf", "27"};
 
 std::vector<std::string> checked_in_recordings() {
   std::vector<std::filesystem::path> paths;
@@ -89,8 +61,9 @@ struct FuzzCase {
 std::size_t repeated_part(const std::string& bytes, FuzzRandom& random) {
   const std::size_t end = bytes.back() == '\n' ? bytes.size() - 1 : bytes.size();
   const std::size_t last = bytes.rfind('\n', end == 0 ? 0 : end - 1);
-  if (pick(random, 0, 1) == 0)
+  if (pick(random, 0, 1) == 0) {
     return last == std::string::npos || last + 1 >= bytes.size() ? 0 : last + 1;
+  }
   return pick(random, 0, bytes.size() - 1);
 }
 
@@ -146,8 +119,9 @@ Refusal refusal_of(const std::string& fault) {
   const std::size_t colon = fault.find(": ", prefix.size());
   if (colon == std::string::npos || colon == prefix.size()) return refusal;
   const std::string digits = fault.substr(prefix.size(), colon - prefix.size());
-  if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 12)
+  if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 12) {
     return refusal;
+  }
   refusal.line = std::stoll(digits);
   refusal.what = fault.substr(colon + 2);
   return refusal;
@@ -164,10 +138,11 @@ std::string kind_of(const std::string& what) {
         std::isdigit(static_cast<unsigned char>(shown[k + 1])) != 0) {
       continue;
     }
-    if (!digit)
+    if (!digit) {
       kind += shown[k];
-    else if (!after_digit)
+    } else if (!after_digit) {
       kind += 'N';
+    }
   }
   return kind;
 }
