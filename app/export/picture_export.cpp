@@ -36,19 +36,21 @@ bool is_picture_name(const std::filesystem::path& path) {
   return name.size() >= 10 && name.starts_with("frame-") && name.ends_with(".png");
 }
 
-bool holds_pictures(const std::string& folder, std::error_code& error) {
+// The pictures an earlier session left in `folder`.
+std::vector<std::filesystem::path> pictures_in(const std::string& folder,
+                                               std::error_code& error) {
+  std::vector<std::filesystem::path> pictures;
   for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
        entry.increment(error)) {
-    if (is_picture_name(entry->path())) return true;
+    if (is_picture_name(entry->path())) pictures.push_back(entry->path());
   }
-  return false;
+  return pictures;
 }
 
 void remove_old_pictures() {
   std::error_code error;
-  for (std::filesystem::directory_iterator entry(picture_folder, error), end;
-       !error && entry != end; entry.increment(error)) {
-    if (is_picture_name(entry->path()) && !std::filesystem::remove(entry->path(), error)) break;
+  for (const std::filesystem::path& picture : pictures_in(picture_folder, error)) {
+    if (error || !std::filesystem::remove(picture, error)) break;
   }
   if (error) {
     fail_session("removing the earlier pictures in %s failed: %s", picture_folder.c_str(),
@@ -65,7 +67,7 @@ bool start_picture_export(const std::string& folder, std::int64_t every, bool ov
   if (!error && !std::filesystem::is_directory(folder, error)) {
     error = std::make_error_code(std::errc::not_a_directory);
   }
-  const bool has_pictures = !error && holds_pictures(folder, error);
+  const bool has_pictures = !error && !pictures_in(folder, error).empty();
   if (has_pictures && !overwrite) {
     print_message(err, "--png %s: the folder holds pictures (frame-*.png); add --overwrite to "
                   "replace them", folder.c_str());

@@ -6,6 +6,7 @@
 
 #include "glut_arguments.h"
 #include "options.h"
+#include "read_stream.h"
 
 namespace {
 
@@ -14,14 +15,6 @@ struct Outcome {
   std::string out, err;
   ProgramOptions options;
 };
-
-std::string read_all(std::FILE* file) {
-  std::rewind(file);
-  std::string text;
-  for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
-  std::fclose(file);
-  return text;
-}
 
 Outcome parse(std::vector<std::string> arguments) {
   arguments.insert(arguments.begin(), "velmar_stable_fluids");

@@ -1,6 +1,8 @@
 #include "byte_mutations.h"
 
 #include <algorithm>
+#include <chrono>
+#include <sstream>
 #include <cstdlib>
 
 FuzzRandom random_for_case(std::uint64_t seed, std::uint64_t index) {
@@ -126,4 +128,27 @@ FuzzBudget fuzz_budget(std::uint64_t cases, double seconds) {
   return {number_from_environment("VELMAR_FUZZ_CASES", cases),
           time_limit != nullptr && *time_limit != '\0' ? std::strtod(time_limit, nullptr) : seconds,
           number_from_environment("VELMAR_FUZZ_SEED", 19)};
+}
+
+FuzzReport run_fuzz_cases(const FuzzBudget& budget, const FuzzCaseCheck& check) {
+  const auto start = std::chrono::steady_clock::now();
+  const auto elapsed = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+  FuzzReport report;
+  std::map<std::string, int> outcomes;
+  std::uint64_t index = 0;
+  for (; index < budget.cases && elapsed() < budget.seconds; ++index) {
+    const std::string wrong = check(index, outcomes);
+    if (!wrong.empty()) {
+      report.failure = "case " + std::to_string(index) + " of seed " +
+                       std::to_string(budget.seed) + ": " + wrong;
+      break;
+    }
+  }
+  std::ostringstream summary;
+  summary << index << " cases in " << elapsed() << " s;";
+  for (const auto& [outcome, count] : outcomes) summary << "\n  " << count << " " << outcome;
+  report.summary = summary.str();
+  return report;
 }

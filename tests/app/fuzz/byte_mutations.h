@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -29,3 +31,16 @@ struct FuzzBudget {
   std::uint64_t seed;
 };
 FuzzBudget fuzz_budget(std::uint64_t cases, double seconds);
+
+// One case's check: counts its outcome in `outcomes` and returns what went wrong, with the case
+// shown, or nothing when it held.
+using FuzzCaseCheck =
+    std::function<std::string(std::uint64_t index, std::map<std::string, int>& outcomes)>;
+
+struct FuzzReport {
+  std::string failure;  // "case N of seed S: ..." for the first case that went wrong, or empty
+  std::string summary;  // cases run, seconds, and how many cases had each outcome
+};
+
+// Checks cases 0, 1, ... until `budget`'s case count or time runs out, or a case goes wrong.
+FuzzReport run_fuzz_cases(const FuzzBudget& budget, const FuzzCaseCheck& check);

@@ -16,6 +16,7 @@
 #include "frame_limits.h"
 #include "glut_arguments.h"
 #include "options.h"
+#include "read_stream.h"
 
 namespace {
 
@@ -37,14 +38,6 @@ const std::vector<std::string> kTokens = {
     "--workers=4294967297", "--help", "-h", "--version", "-display", "-geometry", "-iconic", "--",
     "-", "", "=", "--=", "-99999999999999999999", "1e3", "0x10", "nan", "/dev/null", "\xff\xfe",
     std::string(1, '\0'), std::string(5000, 'a'), "--frames=18446744073709551616"};
-
-std::string read_all(std::FILE* file) {
-  std::rewind(file);
-  std::string text;
-  for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
-  std::fclose(file);
-  return text;
-}
 
 // Mutates whole arguments most of the time, and the bytes inside one now and then.
 std::vector<std::string> make_case(std::uint64_t seed, std::uint64_t index) {
@@ -124,26 +117,18 @@ std::string check_case(const std::vector<std::string>& arguments,
 
 TEST(CommandLineFuzz, MutatedCommandLinesAreAcceptedWithinRangeOrRefusedInOneLine) {
   const FuzzBudget budget = fuzz_budget(15000, 20.0);
-  const auto start = std::chrono::steady_clock::now();
-  const auto elapsed = [&] {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  };
-  std::map<std::string, int> outcomes;
-  std::uint64_t index = 0;
-  for (; index < budget.cases && elapsed() < budget.seconds; ++index) {
+  const FuzzReport report = run_fuzz_cases(budget, [&](std::uint64_t index, auto& outcomes) {
     const std::vector<std::string> arguments = make_case(budget.seed, index);
-    const std::string wrong = check_case(arguments, outcomes);
+    std::string wrong = check_case(arguments, outcomes);
     if (!wrong.empty()) {
-      std::string shown;
-      for (const std::string& argument : arguments) shown += " [" + argument.substr(0, 80) + "]";
-      FAIL() << "case " << index << " of seed " << budget.seed << ": " << wrong << "\n" << shown;
+      wrong += "\n";
+      for (const std::string& argument : arguments) wrong += " [" + argument.substr(0, 80) + "]";
     }
-  }
-  std::ostringstream summary;
-  summary << index << " cases in " << elapsed() << " s;";
-  for (const auto& [outcome, count] : outcomes) summary << " " << count << " " << outcome << ";";
-  std::printf("%s\n", summary.str().c_str());
-  RecordProperty("summary", summary.str());
+    return wrong;
+  });
+  EXPECT_TRUE(report.failure.empty()) << report.failure;
+  std::printf("%s\n", report.summary.c_str());
+  RecordProperty("summary", report.summary);
 }
 
 }  // namespace

@@ -245,28 +245,22 @@ TEST(RecordingFuzz, MutatedRecordingsAreReadWithinTheLimitsOrRefusedInTheDocumen
   const std::vector<std::string> corpus = checked_in_recordings();
   ASSERT_GE(corpus.size(), 4u) << VELMAR_RECORDING_CORPUS;
   const FuzzBudget budget = fuzz_budget(60000, 30.0);
-  const auto start = std::chrono::steady_clock::now();
-  const auto elapsed = [&] {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  };
-  std::map<std::string, int> outcomes;
-  std::uint64_t index = 0;
-  for (; index < budget.cases && elapsed() < budget.seconds; ++index) {
+  const FuzzReport report = run_fuzz_cases(budget, [&](std::uint64_t index, auto& outcomes) {
     const FuzzCase fuzz_case = make_case(corpus, budget.seed, index);
-    const std::string wrong = check_case(fuzz_case, outcomes);
-    ASSERT_TRUE(wrong.empty()) << "case " << index << " of seed " << budget.seed << ": " << wrong
-                               << "\n"
-                               << (fuzz_case.endless ? "repeated from byte " +
-                                                           std::to_string(fuzz_case.repeat_from)
-                                                     : "once")
-                               << ", in pieces of " << fuzz_case.piece << " bytes:\n"
-                               << escaped(fuzz_case.bytes);
-  }
-  std::ostringstream summary;
-  summary << index << " cases in " << elapsed() << " s;";
-  for (const auto& [outcome, count] : outcomes) summary << "\n  " << count << " " << outcome;
-  std::printf("%s\n", summary.str().c_str());
-  RecordProperty("summary", summary.str());
+    std::string wrong = check_case(fuzz_case, outcomes);
+    if (!wrong.empty()) {
+      wrong += fuzz_case.endless ? "\nrepeated from byte " : "\nonce";
+      if (fuzz_case.endless) wrong += std::to_string(fuzz_case.repeat_from);
+      wrong += ", in pieces of ";
+      wrong += std::to_string(fuzz_case.piece);
+      wrong += " bytes:\n";
+      wrong += escaped(fuzz_case.bytes);
+    }
+    return wrong;
+  });
+  EXPECT_TRUE(report.failure.empty()) << report.failure;
+  std::printf("%s\n", report.summary.c_str());
+  RecordProperty("summary", report.summary);
 }
 
 }  // namespace
