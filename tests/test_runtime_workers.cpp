@@ -12,6 +12,7 @@
 
 #include "cuda_runtime.h"
 #include "parallel_launch.h"
+#include "runtime_testing.h"
 
 namespace {
 
@@ -53,6 +54,8 @@ cudaDeviceThread relaxThread(int leaver) {
     if (g >= kLine) sum = sum * 0.3f + cells[g - kLine];
     if (g + kLine < kThreads) sum = sum * 1.1f - cells[g + kLine];
     cells[g] = sum / 3.0f;
+    // Gives the core away, so that with more workers than cores each worker gets to run blocks.
+    std::this_thread::yield();
     co_await __cudaSynchronizeThreads(nullptr, nullptr);
   }
 }
@@ -94,9 +97,12 @@ class RuntimeWorkers : public ::testing::Test {
                                      &S::thread, &S::block, &S::blockSize, &S::gridSize,
                                      &S::warpSize),
               cudaSuccess);
+    // These launches hold microseconds of work: shared only if told to.
+    runtime_testing::setTileLines(1);
   }
   static void TearDownTestSuite() {
     __cudaUnregisterFatBinary(module);
+    runtime_testing::setTileLines(0);
     runtime_parallel::setWorkers(runtime_parallel::defaultWorkers());
   }
 
@@ -114,15 +120,16 @@ class RuntimeWorkers : public ::testing::Test {
             std::set<std::thread::id>(std::begin(blockRanOn), std::end(blockRanOn)).size()};
   }
 
-  // Workers that have slept are woken by a launch but join only later ones, and on a busy
-  // machine a woken worker may wait long for a core: launches until one ran on `hostThreads`
-  // threads, or until a deadline far beyond any wake-up. Each must give `reference`'s bits.
+  // A launch does not wait for workers: one that is still waking, or waiting for a core, joins
+  // a later launch. Launches until one ran on `hostThreads` threads, or until a deadline far
+  // beyond any wake-up. Each must give `reference`'s bits and use no more threads than wanted.
   static Outcome runUntilOn(const Launch& launch, std::size_t hostThreads,
                             const std::vector<float>& reference) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     Outcome outcome = run(launch);
     while (outcome.hostThreads != hostThreads && std::chrono::steady_clock::now() < deadline) {
       EXPECT_EQ(std::memcmp(outcome.cells.data(), reference.data(), sizeof cells), 0);
+      EXPECT_LE(outcome.hostThreads, hostThreads);
       runtime_parallel::wakeWorkers();
       std::this_thread::yield();
       outcome = run(launch);

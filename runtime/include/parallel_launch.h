@@ -1,7 +1,13 @@
 // Launches on several host threads with the results of the reference order. A caller that
 // knows how the threads of a launch read one another declares it; the runtime then runs blocks
 // side by side where that cannot change what any thread reads. Launches without a declaration,
-// and every launch with one worker, keep the reference order on the launching thread.
+// launches too small to be worth sharing, and every launch with one worker keep the reference
+// order on the launching thread.
+//
+// Launches come from one host thread at a time (the configuration they carry belongs to the
+// process), but from any thread: each launching thread runs its blocks with a runner, copies of
+// the index variables and thread frames of its own, and the workers serve whichever thread
+// launches. A worker that has no copy of a thread-local index variable yet is given one.
 #pragma once
 
 #include <cstdint>
@@ -20,9 +26,10 @@ unsigned defaultWorkers();
 bool setWorkers(unsigned count);
 unsigned workers();
 
-// Workers left idle for a while sleep, and a launch does not wait for them to wake: it runs on
-// those awake. A caller about to make launches may wake them first, so that they are ready by
-// the time the launches come; this costs nothing when they are awake.
+// Workers left idle for a fraction of a millisecond sleep, and a launch never waits for them:
+// the launching thread starts it at once and workers join it as they come. A caller about to
+// make launches may wake them first, so that they are ready by the time the launches come; this
+// makes no system call when they are awake.
 void wakeWorkers();
 
 // Declares of the configured next launch that its threads, numbered g = block number x threads

@@ -65,12 +65,23 @@ struct LaunchObservation {
 // Called for every launch that is about to run; pass an empty function to stop watching.
 void setLaunchObserver(std::function<void(const LaunchObservation&)> observer);
 
-// Where launches on several workers spend time not running blocks, summed since the start.
+// Where launches shared among worker threads spend time not running blocks, summed since the
+// start, and what waking sleeping workers costs.
 struct WorkerWaits {
-  std::uint64_t launches;        // launches run on more than one worker
-  std::uint64_t lineWaitNs;      // workers waiting for the worker before them to finish a line
-  std::uint64_t finishWaitNs;    // the launching thread waiting for the others to finish
+  std::uint64_t launches;      // launches shared among threads
+  std::uint64_t tileWaitNs;    // threads waiting for a tile to become ready
+  std::uint64_t finishWaitNs;  // the launching thread waiting for the others' last tiles
+  std::uint64_t wakeCalls;     // sleeping workers woken by a launch or by wakeWorkers()
+  std::uint64_t wakeUps;       // woken workers that then took part in a launch
+  std::uint64_t wakeUpNs;      // from offering a launch to such a worker taking part in it
 };
 WorkerWaits workerWaits();
+
+// How many host threads ran blocks of the last launch shared among threads.
+unsigned threadsThatRanTheLastSharedLaunch();
+
+// Cuts every launch with neighbour lines into rows of `lines` lines, however little work they
+// hold, so that small test launches are shared too; 0 goes back to rows sized by the work.
+void setTileLines(std::uint32_t lines);
 
 }  // namespace runtime_testing

@@ -8,11 +8,10 @@ namespace {
 
 std::atomic<std::uint64_t> generation{1};
 
+// A thread-local variable is always this thread's own copy, never the registering thread's.
 template <class T>
 T* copyOnThisThread(T* registered, ThreadLocalPlace place) {
-  if (place.module == 0) return registered;
-  void* own = threadLocalAt(place);
-  return own != nullptr ? static_cast<T*>(own) : registered;
+  return place.module == 0 ? registered : static_cast<T*>(threadLocalAt(place));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "launch_runner.h"
 
-#include "block_runner.h"
+#include "participant.h"
 #include "thread_frames.h"
 #include "wavefront_runner.h"
 
@@ -8,20 +8,18 @@ namespace runtime_detail {
 
 namespace {
 
-// Plain data, never destroyed, so that exit handlers may still launch.
-BlockRunner callerRunner;
-
-bool runInReferenceOrder(const LaunchJob& job) {
-  // Each launching thread writes its own copies of thread-local index variables.
-  static thread_local IndexVariablesCache cache;
-  callerRunner.begin(job.kernel->deviceFunction, job.record, job.gridSize, job.blockSize,
-                     cache.of(job.kernel->indexVariables));
+// On the launching thread's own runner, which writes its own copies of the index variables.
+bool runInReferenceOrder(Participant& launcher, const LaunchJob& job) {
+  BlockRunner& runner = launcher.runner;
+  runner.begin(job.kernel->deviceFunction, job.record, job.gridSize, job.blockSize,
+               launcher.variables.of(job.kernel->indexVariables));
+  launcher.begunLaunch = 0;
   for (std::uint32_t z = 0; z < job.gridSize.z; ++z) {
     for (std::uint32_t y = 0; y < job.gridSize.y; ++y) {
-      for (std::uint32_t x = 0; x < job.gridSize.x; ++x) callerRunner.runBlock(dim3(x, y, z));
+      for (std::uint32_t x = 0; x < job.gridSize.x; ++x) runner.runBlock(dim3(x, y, z));
     }
   }
-  return callerRunner.diverged();
+  return runner.diverged();
 }
 
 }  // namespace
@@ -30,8 +28,10 @@ bool launchInProgress() { return runningThreadParkingSlot != nullptr; }
 
 cudaError_t runLaunch(const LaunchJob& job) {
   const std::uint64_t framesRefusedBefore = threadFramesRefused();
+  Participant* launcher = participantOfThisThread();
+  if (launcher == nullptr) return cudaErrorMemoryAllocation;
   bool diverged = false;
-  if (!runOnWorkers(job, diverged)) diverged = runInReferenceOrder(job);
+  if (!runOnWorkers(*launcher, job, diverged)) diverged = runInReferenceOrder(*launcher, job);
   if (threadFramesRefused() != framesRefusedBefore) return cudaErrorMemoryAllocation;
   return diverged ? cudaErrorLaunchFailure : cudaSuccess;
 }

@@ -4,6 +4,14 @@
 
 #include <cstdint>
 
+// The processor ABI's way to a thread's copy of a thread-local variable: it makes the copy if
+// the thread has none yet, as it does for a module loaded after the thread started.
+struct TlsIndex {
+  unsigned long module;
+  unsigned long offset;
+};
+extern "C" void* __tls_get_addr(TlsIndex* index);
+
 namespace runtime_detail {
 
 namespace {
@@ -29,18 +37,6 @@ int findAddress(dl_phdr_info* module, std::size_t, void* data) {
   return 1;
 }
 
-struct BlockSearch {
-  std::size_t module;
-  void* block;
-};
-
-int findBlock(dl_phdr_info* module, std::size_t, void* data) {
-  auto* search = static_cast<BlockSearch*>(data);
-  if (module->dlpi_tls_modid != search->module) return 0;
-  search->block = module->dlpi_tls_data;
-  return 1;
-}
-
 }  // namespace
 
 ThreadLocalPlace locateThreadLocal(const void* address) {
@@ -51,10 +47,8 @@ ThreadLocalPlace locateThreadLocal(const void* address) {
 
 void* threadLocalAt(ThreadLocalPlace place) {
   if (place.module == 0) return nullptr;
-  BlockSearch search{place.module, nullptr};
-  dl_iterate_phdr(findBlock, &search);
-  if (search.block == nullptr) return nullptr;
-  return static_cast<unsigned char*>(search.block) + place.offset;
+  TlsIndex index{place.module, place.offset};
+  return __tls_get_addr(&index);
 }
 
 }  // namespace runtime_detail

@@ -17,7 +17,8 @@ struct ThreadLocalPlace {
 // loaded modules; module 0 if it lies in none.
 ThreadLocalPlace locateThreadLocal(const void* address);
 
-// The calling thread's copy of the variable at `place`, or nullptr if this thread has none.
+// The calling thread's copy of the variable at `place`, made now if the thread has none yet;
+// nullptr for module 0.
 void* threadLocalAt(ThreadLocalPlace place);
 
 }  // namespace runtime_detail
