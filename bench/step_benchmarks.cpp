@@ -41,7 +41,7 @@ void BM_StepVersusPlainLoops(benchmark::State& state) {
       stepMs[k].push_back(millisecondsOf([] { gpuCalcFluid(); }));
       if (kWorkerCounts[k] == 2) {
         const runtime_testing::WorkerWaits after = runtime_testing::workerWaits();
-        waited.lineWaitNs += after.lineWaitNs - before.lineWaitNs;
+        waited.tileWaitNs += after.tileWaitNs - before.tileWaitNs;
         waited.finishWaitNs += after.finishWaitNs - before.finishWaitNs;
       }
     }
@@ -55,7 +55,7 @@ void BM_StepVersusPlainLoops(benchmark::State& state) {
   state.counters["plain_loops_ms"] = median(directMs);
   state.counters["speedup_2w"] = median(stepMs[0]) / median(stepMs[1]);
   state.counters["plain_over_2w"] = median(directMs) / median(stepMs[1]);
-  state.counters["line_wait_2w_ms"] = millisecondsPerStep(waited.lineWaitNs, directMs.size());
+  state.counters["tile_wait_2w_ms"] = millisecondsPerStep(waited.tileWaitNs, directMs.size());
   state.counters["finish_wait_2w_ms"] = millisecondsPerStep(waited.finishWaitNs, directMs.size());
 }
 BENCHMARK(BM_StepVersusPlainLoops)->Unit(benchmark::kMillisecond)->Iterations(100);
@@ -126,8 +126,8 @@ void benchmarkLaunch(benchmark::State& state, Launch launch) {
   runtime_parallel::setWorkers(runtime_parallel::defaultWorkers());
   const auto launches = static_cast<double>(state.iterations());
   state.counters["on_workers"] = static_cast<double>(after.launches - before.launches) / launches;
-  state.counters["line_wait_us"] =
-      static_cast<double>(after.lineWaitNs - before.lineWaitNs) / 1e3 / launches;
+  state.counters["tile_wait_us"] =
+      static_cast<double>(after.tileWaitNs - before.tileWaitNs) / 1e3 / launches;
   state.counters["finish_wait_us"] =
       static_cast<double>(after.finishWaitNs - before.finishWaitNs) / 1e3 / launches;
   state.counters["cells_per_s"] =
