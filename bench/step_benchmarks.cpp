@@ -5,9 +5,11 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench_timing.h"
+#include "busy_core.h"
 #include "calc_fluid.h"
 #include "direct_step.h"
 #include "execution_model.h"
@@ -18,49 +20,69 @@
 
 namespace {
 
-constexpr unsigned kWorkerCounts[] = {1, 2, 4};
-
 double millisecondsPerStep(std::uint64_t nanoseconds, std::size_t steps) {
   return static_cast<double>(nanoseconds) / 1e6 / static_cast<double>(steps);
 }
 
-// The step with 1, 2 and 4 workers and the plain loops in turn, from the same state each time,
-// so that machine noise hits all alike; the counters are medians of the interleaved samples,
-// and the mean time that 2 workers spent waiting for one another in a step.
-void BM_StepVersusPlainLoops(benchmark::State& state) {
+// Idle workers sleep a fraction of a millisecond after their last launch; a pause this long
+// leaves none of them spinning, as between two frames of the window.
+void letIdleWorkersSleep() { std::this_thread::sleep_for(std::chrono::milliseconds(2)); }
+
+// The step with 1 and 2 workers and the plain loops in turn, from the same state each time, so
+// that machine noise hits all alike; each begins with the workers asleep, as a frame of the
+// window does, and none of another configuration awake. The counters are medians, the mean
+// time 2 workers spent waiting in a step, and what waking the sleeping worker took.
+void stepVersusPlainLoops(benchmark::State& state) {
   static auto start = std::make_unique<FluidState>();
   static auto direct = std::make_unique<FluidState>();
   loadGoldenState(*start);
-  std::vector<double> stepMs[std::size(kWorkerCounts)], directMs;
+  std::vector<double> stepMs[2], directMs;
   runtime_testing::WorkerWaits waited{};
   for (auto _ : state) {
-    for (std::size_t k = 0; k < std::size(kWorkerCounts); ++k) {
-      runtime_parallel::setWorkers(kWorkerCounts[k]);
+    for (unsigned workers : {2u, 1u}) {
+      runtime_parallel::setWorkers(workers);
       fluid = *start;
+      letIdleWorkersSleep();
       const runtime_testing::WorkerWaits before = runtime_testing::workerWaits();
-      stepMs[k].push_back(millisecondsOf([] { gpuCalcFluid(); }));
-      if (kWorkerCounts[k] == 2) {
+      stepMs[workers - 1].push_back(millisecondsOf([] { gpuCalcFluid(); }));
+      if (workers == 2) {
         const runtime_testing::WorkerWaits after = runtime_testing::workerWaits();
         waited.tileWaitNs += after.tileWaitNs - before.tileWaitNs;
         waited.finishWaitNs += after.finishWaitNs - before.finishWaitNs;
+        waited.wakeUps += after.wakeUps - before.wakeUps;
+        waited.wakeUpNs += after.wakeUpNs - before.wakeUpNs;
+        waited.launches += after.launches - before.launches;
       }
     }
     *direct = *start;
     directMs.push_back(millisecondsOf([] { directCalcFluid(*direct); }));
   }
   runtime_parallel::setWorkers(runtime_parallel::defaultWorkers());
-  for (std::size_t k = 0; k < std::size(kWorkerCounts); ++k) {
-    state.counters["step_" + std::to_string(kWorkerCounts[k]) + "w_ms"] = median(stepMs[k]);
-  }
+  state.counters["step_1w_ms"] = median(stepMs[0]);
+  state.counters["step_2w_ms"] = median(stepMs[1]);
   state.counters["plain_loops_ms"] = median(directMs);
   state.counters["speedup_2w"] = median(stepMs[0]) / median(stepMs[1]);
   state.counters["plain_over_2w"] = median(directMs) / median(stepMs[1]);
   state.counters["tile_wait_2w_ms"] = millisecondsPerStep(waited.tileWaitNs, directMs.size());
   state.counters["finish_wait_2w_ms"] = millisecondsPerStep(waited.finishWaitNs, directMs.size());
+  state.counters["shared_launches_2w"] =
+      static_cast<double>(waited.launches) / static_cast<double>(directMs.size());
+  state.counters["wake_up_us"] =
+      waited.wakeUps > 0 ? static_cast<double>(waited.wakeUpNs) / 1e3 / waited.wakeUps : 0.0;
 }
+
+void BM_StepVersusPlainLoops(benchmark::State& state) { stepVersusPlainLoops(state); }
 BENCHMARK(BM_StepVersusPlainLoops)->Unit(benchmark::kMillisecond)->Iterations(100);
 
-// Steps one after another with as many workers as the argument.
+// The same with one core kept busy by another program: a second worker must not cost.
+void BM_StepWithOneCoreBusy(benchmark::State& state) {
+  const BusyCore busy;
+  stepVersusPlainLoops(state);
+}
+BENCHMARK(BM_StepWithOneCoreBusy)->Unit(benchmark::kMillisecond)->Iterations(100);
+
+// Steps one after another with as many workers as the argument, as a headless run makes them:
+// the workers stay awake from one step to the next.
 void BM_CalcFluid(benchmark::State& state) {
   loadGoldenState(fluid);
   runtime_parallel::setWorkers(static_cast<unsigned>(state.range(0)));
@@ -70,7 +92,7 @@ void BM_CalcFluid(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(state.iterations()) * kGridCells,
                          benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_CalcFluid)->Unit(benchmark::kMillisecond)->Arg(1)->Arg(2);
+BENCHMARK(BM_CalcFluid)->Unit(benchmark::kMillisecond)->Arg(1)->Arg(2)->Arg(4);
 
 // Device copies of the golden state's fields, for launching single kernels.
 struct DeviceFields {

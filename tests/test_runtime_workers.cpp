@@ -165,6 +165,9 @@ TEST_F(RuntimeWorkers, NeighbourLinesGiveTheReferenceBitsOnAsManyWorkersAsTheyAl
     const Outcome outcome = runUntilOn(launch, hostThreads, reference.cells);
     EXPECT_EQ(outcome.status, cudaSuccess);
     EXPECT_EQ(outcome.hostThreads, hostThreads);
+    if (hostThreads > 1) {
+      EXPECT_EQ(runtime_testing::threadsThatRanTheLastSharedLaunch(), hostThreads);
+    }
     EXPECT_EQ(std::memcmp(outcome.cells.data(), reference.cells.data(), sizeof cells), 0);
   }
 }
@@ -176,6 +179,48 @@ TEST_F(RuntimeWorkers, UnevenBarriersOnWorkersFailTheLaunchAfterRunningEveryThre
   EXPECT_EQ(parallel.status, cudaErrorLaunchFailure);
   EXPECT_EQ(parallel.hostThreads, 2u);
   EXPECT_EQ(parallel.cells, reference.cells);
+}
+
+// Any host thread may launch, one at a time: each runs its blocks with its own runner, index
+// copies and frames, and the workers serve whichever thread launches. A registration made on a
+// thread that has since ended still serves them all, each through its own copies.
+TEST_F(RuntimeWorkers, LaunchesFromAnotherHostThreadAndRegistrationsFromAnEndedOne) {
+  const Outcome reference = run({1, kLine, true});
+  ASSERT_EQ(runUntilOn({2, kLine, true}, 2, reference.cells).hostThreads, 2u);
+
+  Outcome fromOtherThread{};
+  std::thread([&] { fromOtherThread = runUntilOn({2, kLine, true}, 2, reference.cells); }).join();
+  EXPECT_EQ(fromOtherThread.status, cudaSuccess);
+  EXPECT_EQ(fromOtherThread.hostThreads, 2u);
+  EXPECT_EQ(fromOtherThread.cells, reference.cells);
+  EXPECT_EQ(runUntilOn({2, kLine, true}, 2, reference.cells).cells, reference.cells);
+
+  // The registering thread hands over the addresses of its own copies, then ends.
+  static const auto endedStub = [] {};
+  std::thread([] {
+    using L = ThreadLocalIndices;
+    EXPECT_EQ(__cudaRegisterFunction(module, reinterpret_cast<const void*>(+endedStub),
+                                     &relaxEntry<L>, "ended", -1, &L::thread, &L::block,
+                                     &L::blockSize, &L::gridSize, &L::warpSize),
+              cudaSuccess);
+  }).join();
+  for (unsigned workers : {1u, 2u}) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    std::size_t hostThreads = 0;
+    do {
+      for (int g = 0; g < kThreads; ++g) cells[g] = static_cast<float>((g * 37) % 101) - 50.0f;
+      std::fill(std::begin(blockRanOn), std::end(blockRanOn), std::thread::id());
+      runtime_parallel::setWorkers(workers);
+      ASSERT_EQ(cudaConfigureCall(kGrid, kBlock), cudaSuccess);
+      ASSERT_EQ(runtime_parallel::declareNeighbourLines(kLine), cudaSuccess);
+      const int leaver = -1;
+      ASSERT_EQ(cudaSetupArgument(&leaver, 4, 0), cudaSuccess);
+      ASSERT_EQ(cudaLaunch(reinterpret_cast<const void*>(+endedStub)), cudaSuccess);
+      ASSERT_EQ(std::memcmp(cells, reference.cells.data(), sizeof cells), 0) << workers;
+      hostThreads = std::set<std::thread::id>(std::begin(blockRanOn), std::end(blockRanOn)).size();
+    } while (hostThreads != workers && std::chrono::steady_clock::now() < deadline);
+    EXPECT_EQ(hostThreads, workers);
+  }
 }
 
 TEST_F(RuntimeWorkers, DeclarationNeedsAConfiguredLaunchAndALine) {

@@ -6,9 +6,6 @@
 
 namespace runtime_detail {
 
-namespace {
-
-// On the launching thread's own runner, which writes its own copies of the index variables.
 bool runInReferenceOrder(Participant& launcher, const LaunchJob& job) {
   BlockRunner& runner = launcher.runner;
   runner.begin(job.kernel->deviceFunction, job.record, job.gridSize, job.blockSize,
@@ -21,8 +18,6 @@ bool runInReferenceOrder(Participant& launcher, const LaunchJob& job) {
   }
   return runner.diverged();
 }
-
-}  // namespace
 
 bool launchInProgress() { return runningThreadParkingSlot != nullptr; }
 

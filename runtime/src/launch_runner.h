@@ -26,6 +26,12 @@ struct LaunchJob {
 // block reached the barrier unequally often.
 cudaError_t runLaunch(const LaunchJob& job);
 
+struct Participant;
+
+// Runs every block on the launching thread, with its own runner and copies of the index
+// variables; returns whether some block reached its barrier unequally often.
+bool runInReferenceOrder(Participant& launcher, const LaunchJob& job);
+
 // True while the calling host thread runs kernel code (a launch's kernels are on its stack).
 bool launchInProgress();
 

@@ -37,7 +37,7 @@ void TileBoard::open(std::uint32_t serial, std::uint32_t columns, std::uint32_t 
   shape_.store(tagged(serial, columns << 16 | rows), std::memory_order_release);
 }
 
-TileBoard::Look TileBoard::look(std::uint32_t serial, Tile& tile,
+TileBoard::Look TileBoard::look(std::uint32_t serial, Columns wanted, Tile& tile,
                                 std::uint64_t& claimedValue) const {
   const std::uint64_t shape = shape_.load(std::memory_order_acquire);
   if (serialOf(shape) != serial) return Look::NoneLeft;
@@ -46,12 +46,13 @@ TileBoard::Look TileBoard::look(std::uint32_t serial, Tile& tile,
   bool left = false;
   std::uint32_t bestRank = UINT32_MAX;
   std::uint32_t finishedToTheLeft = rows;  // the first column has nothing to its left
-  for (std::uint32_t c = 0; c < columns; ++c) {
+  const std::uint32_t end = std::min(wanted.end, columns);
+  for (std::uint32_t c = wanted.first > 0 ? wanted.first - 1 : 0; c < end; ++c) {
     const std::uint64_t claimed = columns_[c].claimed.load(std::memory_order_acquire);
     const std::uint64_t finished = columns_[c].finished.load(std::memory_order_acquire);
     if (serialOf(claimed) != serial || serialOf(finished) != serial) return Look::NoneLeft;
     const std::uint32_t row = countOf(claimed);
-    if (row < rows) {
+    if (c >= wanted.first && row < rows) {
       left = true;
       const bool ready = countOf(finished) == row && finishedToTheLeft > row;
       if (ready && row + c < bestRank) {
@@ -66,10 +67,10 @@ TileBoard::Look TileBoard::look(std::uint32_t serial, Tile& tile,
   return left ? Look::NotReady : Look::NoneLeft;
 }
 
-TileBoard::Look TileBoard::claim(std::uint32_t serial, Tile& tile) {
+TileBoard::Look TileBoard::claim(std::uint32_t serial, Columns columns, Tile& tile) {
   for (;;) {
     std::uint64_t claimed = 0;
-    const Look found = look(serial, tile, claimed);
+    const Look found = look(serial, columns, tile, claimed);
     if (found != Look::Ready) return found;
     if (columns_[tile.column].claimed.compare_exchange_strong(claimed, claimed + 1,
                                                               std::memory_order_acq_rel)) {
@@ -78,10 +79,18 @@ TileBoard::Look TileBoard::claim(std::uint32_t serial, Tile& tile) {
   }
 }
 
-bool TileBoard::readyOrNoneLeft(std::uint32_t serial) const {
+TileBoard::Columns TileBoard::shareOf(std::uint32_t serial, unsigned share,
+                                      unsigned shares) const {
+  const std::uint64_t shape = shape_.load(std::memory_order_acquire);
+  if (serialOf(shape) != serial || shares == 0) return {0, 0};
+  const std::uint32_t columns = countOf(shape) >> 16;
+  return {columns * share / shares, columns * (share + 1) / shares};
+}
+
+bool TileBoard::readyOrNoneLeft(std::uint32_t serial, Columns columns) const {
   Tile tile;
   std::uint64_t claimed = 0;
-  return look(serial, tile, claimed) != Look::NotReady;
+  return look(serial, columns, tile, claimed) != Look::NotReady;
 }
 
 void TileBoard::finish(std::uint32_t serial, Tile tile) {

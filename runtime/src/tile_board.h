@@ -64,18 +64,28 @@ class TileBoard {
 
   // Makes every tile of launch `serial` unclaimed. Only while no tile of another launch runs.
   void open(std::uint32_t serial, std::uint32_t columns, std::uint32_t rows);
-  // Claims a ready tile of launch `serial`, the one nearest the top left corner (it has the most
-  // tiles waiting behind it). NotReady: tiles are left, none can start yet; NoneLeft: every tile
-  // is claimed, or `serial` is no longer the launch on the board.
-  Look claim(std::uint32_t serial, Tile& tile);
-  // Whether a tile of launch `serial` is ready or none is left, without claiming.
-  bool readyOrNoneLeft(std::uint32_t serial) const;
+  // The columns a thread looks at: [first, end), clipped to the launch's.
+  struct Columns {
+    std::uint32_t first = 0;
+    std::uint32_t end = kMostTileColumns;
+  };
+  // Claims a ready tile of launch `serial` among `columns`, the one nearest the top left corner
+  // (it has the most tiles waiting behind it). NotReady: tiles are left there, none can start
+  // yet; NoneLeft: every tile there is claimed, or `serial` is no longer the launch on the board.
+  Look claim(std::uint32_t serial, Columns columns, Tile& tile);
+  // The columns of share `share` of `shares` in launch `serial`: consecutive columns, so that a
+  // thread that keeps to its share finds its part of the fields in its own caches launch after
+  // launch. Empty if `serial` is no longer the launch on the board.
+  Columns shareOf(std::uint32_t serial, unsigned share, unsigned shares) const;
+  // Whether a tile of launch `serial` among `columns` is ready or none is left, without claiming.
+  bool readyOrNoneLeft(std::uint32_t serial, Columns columns) const;
   // Releases what the tile wrote to the threads that start the tiles after it.
   void finish(std::uint32_t serial, Tile tile);
   bool allFinished(std::uint32_t serial) const;
 
  private:
-  Look look(std::uint32_t serial, Tile& tile, std::uint64_t& claimedValue) const;
+  Look look(std::uint32_t serial, Columns columns, Tile& tile,
+            std::uint64_t& claimedValue) const;
 
   struct alignas(64) Column {
     std::atomic<std::uint64_t> claimed{0};   // serial << 32 | rows claimed

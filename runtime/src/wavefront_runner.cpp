@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <limits>
 #include <thread>
 
@@ -19,6 +20,9 @@ namespace {
 std::atomic<unsigned> requestedWorkers{0};  // 0: the default
 std::atomic<std::uint32_t> forcedTileLines{0};
 std::atomic<unsigned> threadsInLastLaunch{0};
+// Whether the last launch that could be shared was: if not, sharing has not paid lately, and
+// waking the workers ahead of launches would only take cores from others.
+std::atomic<bool> lastLaunchShared{true};
 
 // Handing a tile to another core costs a few hundred nanoseconds and some of the caches' warmth,
 // so a tile should hold some microseconds of work. Rows beyond a few dozen add hand-offs, not
@@ -27,14 +31,36 @@ constexpr double kLeastTileNs = 5'000;
 constexpr std::uint32_t kMostRows = 32;
 // Rows of a kernel not yet measured: enough for its first launch to be shared.
 constexpr std::uint32_t kRowsUnmeasured = 16;
-// A kernel found too cheap to share is measured again after this many launches.
-constexpr unsigned kLaunchesBeforeRemeasuring = 64;
+// A kernel kept on one thread is shared again after this many launches, to see whether sharing
+// pays now.
+constexpr unsigned kLaunchesAlone = 32;
 
-// What running one block of a kernel has been seen to cost.
+using Clock = std::chrono::steady_clock;
+
+double nanosecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+}
+
+// What launches of one kernel have been seen to cost.
 struct KernelCost {
   cudaEntryThunk entry = nullptr;
-  double nsPerBlock = 0;  // 0: not measured yet
-  unsigned launchesInReferenceOrder = 0;
+  // One launch run by one thread: the least seen lately, since a thread that loses its core
+  // makes some launches longer.
+  double aloneNs = 0;  // 0: not measured yet
+  // Shared launches against one thread alone, start to end: the recent mean of the ratio, so
+  // that the stalls of a thread that lost its core count as often as they come.
+  double sharedOverAlone = 0;  // 0: not measured yet
+  unsigned launchesShared = 0;
+  unsigned launchesLeftAlone = 0;
+
+  void ranAlone(double ns) { aloneNs = aloneNs > 0 ? std::min(aloneNs * 1.02, ns) : ns; }
+  void ranShared(double wallNs, double busyNs) {
+    ranAlone(busyNs);
+    if (++launchesShared == 1) return;  // a first launch also starts the worker threads
+    const double ratio = wallNs / aloneNs;
+    sharedOverAlone = sharedOverAlone > 0 ? (3 * sharedOverAlone + ratio) / 4 : ratio;
+    if (sharedOverAlone >= 1) launchesLeftAlone = kLaunchesAlone;
+  }
 };
 
 // Kernels are few; the oldest entry gives way when a new kernel comes.
@@ -54,22 +80,25 @@ class KernelCosts {
   std::size_t next_ = 0;
 };
 
-// Lines per row of tiles for a launch of `blocks` blocks in `columns` columns, or 0 when it is
-// not worth sharing.
-std::uint32_t linesPerRow(KernelCost& cost, std::uint64_t blocks, std::uint32_t lines,
-                          std::uint32_t columns) {
-  if (const std::uint32_t forced = forcedTileLines.load(std::memory_order_relaxed)) return forced;
-  std::uint32_t rows = kRowsUnmeasured;
-  if (cost.nsPerBlock > 0) {
-    const double tiles = cost.nsPerBlock * static_cast<double>(blocks) / kLeastTileNs;
-    rows = static_cast<std::uint32_t>(std::min(tiles / columns, double{kMostRows}));
+// Rows of tiles for a launch in `columns` columns; fewer than 2 when it is not worth sharing.
+std::uint32_t rowsFor(const KernelCost& cost, std::uint32_t lines, std::uint32_t columns) {
+  if (const std::uint32_t forced = forcedTileLines.load(std::memory_order_relaxed)) {
+    return std::max((lines + forced - 1) / forced, 2u);
   }
-  rows = std::min(rows, lines);
-  if (rows < 2) {
-    if (++cost.launchesInReferenceOrder % kLaunchesBeforeRemeasuring != 0) return 0;
-    rows = 2;
+  if (cost.aloneNs <= 0) return std::min(kRowsUnmeasured, lines);
+  const double tiles = cost.aloneNs / kLeastTileNs;
+  return static_cast<std::uint32_t>(std::min({tiles / columns, double{kMostRows}, static_cast<double>(lines)}));
+}
+
+// Sharing that has not paid is tried again after a while.
+bool shareNow(KernelCost& cost, std::uint32_t rows) {
+  if (forcedTileLines.load(std::memory_order_relaxed) != 0) return true;
+  if (rows < 2 || cost.launchesLeftAlone > 0) {
+    if (cost.launchesLeftAlone > 0) --cost.launchesLeftAlone;
+    else cost.launchesLeftAlone = kLaunchesAlone - 1;
+    return false;
   }
-  return (lines + rows - 1) / rows;
+  return true;
 }
 
 }  // namespace
@@ -90,19 +119,31 @@ bool runOnWorkers(Participant& launcher, const LaunchJob& job, bool& diverged) {
   }
   static KernelCosts costs;  // only the launching thread reads and writes them
   KernelCost& cost = costs.of(job.kernel->deviceFunction);
-  const auto columns = static_cast<std::uint32_t>(std::min<std::uint64_t>(blocksPerLine, kMostTileColumns));
-  const std::uint32_t rowLines =
-      linesPerRow(cost, blocks, static_cast<std::uint32_t>(lines), columns);
-  if (rowLines == 0) return false;
+  const auto columns =
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(blocksPerLine, kMostTileColumns));
+  const std::uint32_t rows = rowsFor(cost, static_cast<std::uint32_t>(lines), columns);
+  const Clock::time_point start = Clock::now();
+  lastLaunchShared.store(shareNow(cost, rows), std::memory_order_relaxed);
+  if (!lastLaunchShared.load(std::memory_order_relaxed)) {
+    diverged = runInReferenceOrder(launcher, job);
+    cost.ranAlone(nanosecondsSince(start));
+    return true;
+  }
 
+  const auto linesPerRow = static_cast<std::uint32_t>((lines + rows - 1) / rows);
   const TileShape shape =
-      shapeTiles(blocks, static_cast<std::uint32_t>(blocksPerLine), columns, rowLines);
-  const PoolLaunchReport report = runOnPool(launcher, job, shape, std::min(wanted, columns));
+      shapeTiles(blocks, static_cast<std::uint32_t>(blocksPerLine), columns, linesPerRow);
+  // A thread kept waiting much longer than a tile takes waits for a thread that has lost its
+  // core, and rather gives its own core away.
+  const double tileNs = cost.aloneNs > 0 ? cost.aloneNs / (shape.rows * shape.columns) : 0;
+  const auto patience = std::chrono::nanoseconds(
+      static_cast<std::int64_t>(std::clamp(3 * tileNs, 20'000.0, 500'000.0)));
+  const PoolLaunchReport report =
+      runOnPool(launcher, job, shape, std::min(wanted, columns), patience);
   if (!report.ran) return false;
   diverged = report.diverged;
   threadsInLastLaunch.store(report.threadsThatRan, std::memory_order_relaxed);
-  const double sample = static_cast<double>(report.busyNs) / static_cast<double>(blocks);
-  cost.nsPerBlock = cost.nsPerBlock > 0 ? (3 * cost.nsPerBlock + sample) / 4 : sample;
+  cost.ranShared(nanosecondsSince(start), static_cast<double>(report.busyNs));
   return true;
 }
 
@@ -124,7 +165,11 @@ void setTileLines(std::uint32_t lines) {
 
 namespace runtime_parallel {
 
-void wakeWorkers() { runtime_detail::wakePool(workers()); }
+void wakeWorkers() {
+  if (runtime_detail::lastLaunchShared.load(std::memory_order_relaxed)) {
+    runtime_detail::wakePool(workers());
+  }
+}
 
 unsigned defaultWorkers() {
   return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);

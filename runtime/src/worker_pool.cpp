@@ -22,9 +22,6 @@ using runtime_parallel::kMaxWorkers;
 // A worker spins this long after its last launch before it sleeps: the launches of one step
 // follow each other within microseconds, while between steps the core is better given back.
 constexpr std::chrono::microseconds kIdlePatience{200};
-// Inside a launch, what a thread waits for is a tile being run, a few microseconds; a thread
-// that waits longer waits for a thread that has lost its core, and sleeps to give it this one.
-constexpr std::chrono::microseconds kTilePatience{30};
 
 std::int64_t nowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
@@ -44,7 +41,7 @@ std::uint32_t nextSerial() {
 class WorkerPool {
  public:
   PoolLaunchReport run(Participant& launcher, const LaunchJob& job, const TileShape& shape,
-                       unsigned threads);
+                       unsigned threads, std::chrono::nanoseconds patience);
   void wake(unsigned threads);
   runtime_testing::WorkerWaits waits() const;
 
@@ -56,9 +53,10 @@ class WorkerPool {
 
   void grow(unsigned workers);
   void serve(Worker& me);
-  void takePart(Participant& me, std::uint32_t serial);
+  void takePart(Participant& me, unsigned share, std::uint32_t serial);
   void runTile(Participant& me, std::uint32_t serial, Tile tile);
-  void waitForTile(Participant& me, std::uint32_t serial);
+  bool spinForTile(Participant& me, std::uint32_t serial, TileBoard::Columns columns);
+  void sleepForTile(Participant& me, std::uint32_t serial);
   void wakeTileSleepers();
   unsigned startedWorkers() const { return started_.load(std::memory_order_acquire); }
 
@@ -76,6 +74,7 @@ class WorkerPool {
   std::atomic<unsigned> threadsWanted_{0};
   std::atomic<std::int64_t> offeredAtNs_{0};
   std::atomic<SleepWord*> launcherSleep_{nullptr};
+  std::atomic<std::int64_t> tilePatienceNs_{0};
   alignas(64) std::atomic<std::uint32_t> idleSleepers_{0};
   alignas(64) std::atomic<std::uint32_t> tileSleepers_{0};
   alignas(64) std::atomic<bool> diverged_{false};
@@ -134,7 +133,7 @@ void WorkerPool::serve(Worker& me) {
           static_cast<std::uint64_t>(nowNs() - offeredAtNs_.load(std::memory_order_relaxed)),
           std::memory_order_relaxed);
     }
-    takePart(me.side, serial);
+    takePart(me.side, me.number, serial);
   }
 }
 
@@ -152,24 +151,41 @@ void WorkerPool::runTile(Participant& me, std::uint32_t serial, Tile tile) {
   me.tilesRun.fetch_add(1, std::memory_order_relaxed);
 }
 
-void WorkerPool::waitForTile(Participant& me, std::uint32_t serial) {
+bool WorkerPool::spinForTile(Participant& me, std::uint32_t serial, TileBoard::Columns columns) {
   const std::int64_t start = nowNs();
-  const auto ready = [&] { return board_.readyOrNoneLeft(serial); };
-  if (!spinUntil(ready, kTilePatience)) sleepUntil(me.sleep, kSleepsForTile, tileSleepers_, ready);
+  const std::chrono::nanoseconds patience(tilePatienceNs_.load(std::memory_order_relaxed));
+  const bool ready = spinUntil([&] { return board_.readyOrNoneLeft(serial, columns); }, patience);
+  me.tileWaitNs.fetch_add(static_cast<std::uint64_t>(nowNs() - start), std::memory_order_relaxed);
+  return ready;
+}
+
+void WorkerPool::sleepForTile(Participant& me, std::uint32_t serial) {
+  const std::int64_t start = nowNs();
+  sleepUntil(me.sleep, kSleepsForTile, tileSleepers_,
+             [&] { return board_.readyOrNoneLeft(serial, {}); });
   me.tileWaitNs.fetch_add(static_cast<std::uint64_t>(nowNs() - start), std::memory_order_relaxed);
 }
 
-void WorkerPool::takePart(Participant& me, std::uint32_t serial) {
+// A thread keeps to the columns of its share while their tiles come in time, and takes tiles
+// of any column when its own are done or have kept it waiting longer than a tile takes (their
+// way is blocked by a thread that has lost its core).
+void WorkerPool::takePart(Participant& me, unsigned share, std::uint32_t serial) {
+  const TileBoard::Columns mine =
+      board_.shareOf(serial, share, threadsWanted_.load(std::memory_order_relaxed));
+  const TileBoard::Columns all{};
   for (;;) {
     Tile tile;
-    switch (board_.claim(serial, tile)) {
+    TileBoard::Look look = board_.claim(serial, mine, tile);
+    if (look == TileBoard::Look::NotReady && spinForTile(me, serial, mine)) continue;
+    if (look != TileBoard::Look::Ready) look = board_.claim(serial, all, tile);
+    switch (look) {
       case TileBoard::Look::Ready:
         runTile(me, serial, tile);
         board_.finish(serial, tile);
         if (anybodySleeps(tileSleepers_)) wakeTileSleepers();
         break;
       case TileBoard::Look::NotReady:
-        waitForTile(me, serial);
+        if (!spinForTile(me, serial, all)) sleepForTile(me, serial);
         break;
       case TileBoard::Look::NoneLeft:
         return;
@@ -194,7 +210,8 @@ void WorkerPool::wake(unsigned threads) {
 }
 
 PoolLaunchReport WorkerPool::run(Participant& launcher, const LaunchJob& job,
-                                 const TileShape& shape, unsigned threads) {
+                                 const TileShape& shape, unsigned threads,
+                                 std::chrono::nanoseconds patience) {
   grow(threads - 1);
   const unsigned helpers = std::min(threads - 1, startedWorkers());
   if (helpers == 0) return {};
@@ -215,15 +232,16 @@ PoolLaunchReport WorkerPool::run(Participant& launcher, const LaunchJob& job,
   diverged_.store(false, std::memory_order_relaxed);
   launcherSleep_.store(&launcher.sleep, std::memory_order_relaxed);
   threadsWanted_.store(helpers + 1, std::memory_order_relaxed);
+  tilePatienceNs_.store(patience.count(), std::memory_order_relaxed);
   board_.open(serial, shape.columns, shape.rows);
   offeredAtNs_.store(nowNs(), std::memory_order_relaxed);
   offered_.store(serial, std::memory_order_release);
   wake(helpers + 1);
 
-  takePart(launcher, serial);
+  takePart(launcher, 0, serial);
   const std::int64_t waitStart = nowNs();
   const auto finished = [&] { return board_.allFinished(serial); };
-  if (!spinUntil(finished, kTilePatience)) {
+  if (!spinUntil(finished, patience)) {
     sleepUntil(launcher.sleep, kSleepsForTile, tileSleepers_, finished);
   }
   finishWaitNs_ += static_cast<std::uint64_t>(nowNs() - waitStart);
@@ -273,8 +291,8 @@ WorkerPool& thePool() {
 }  // namespace
 
 PoolLaunchReport runOnPool(Participant& launcher, const LaunchJob& job, const TileShape& shape,
-                           unsigned threads) {
-  return thePool().run(launcher, job, shape, threads);
+                           unsigned threads, std::chrono::nanoseconds patience) {
+  return thePool().run(launcher, job, shape, threads, patience);
 }
 
 void wakePool(unsigned threads) {

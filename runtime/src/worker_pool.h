@@ -6,6 +6,7 @@
 // and nobody waits for it longer than the tile it holds.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 #include "launch_runner.h"
@@ -23,9 +24,9 @@ struct PoolLaunchReport {
 };
 
 // Runs `job` cut as `shape` on `launcher` (the calling thread's participant) and on up to
-// `threads - 1` workers.
+// `threads - 1` workers. A thread that finds no ready tile spins for `patience`, then sleeps.
 PoolLaunchReport runOnPool(Participant& launcher, const LaunchJob& job, const TileShape& shape,
-                           unsigned threads);
+                           unsigned threads, std::chrono::nanoseconds patience);
 
 // Wakes sleeping workers among the first `threads - 1`, without waiting for them.
 void wakePool(unsigned threads);

@@ -1,0 +1,39 @@
+// Timing the real program's window under a private Xvfb: a preloaded shim logs every buffer
+// swap (swap_timing_shim.c), which gives frames per second and splits each frame into the
+// program's own work, the GL finishing it, and presenting it.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "x_session.h"
+
+// The program in a window of its own, on an Xvfb of its own, with its swaps logged.
+struct TimedWindow {
+  std::string name;
+  std::string log_path;
+  XvfbServer xvfb;
+  ChildProcess program;
+  XClient x;
+
+  // Starts the program with `options` and attaches to its window.
+  bool start(const std::string& label, const std::vector<std::string>& options,
+             const std::string& dir);
+};
+
+// One measurement window: frames per second and the mean split of a frame, in milliseconds.
+struct FrameSample {
+  double fps = 0, own_ms = 0, finish_ms = 0, present_ms = 0;
+};
+
+// Lets a stopped program run (SIGCONT) for `warm_up`, measures it for `window`, and stops it
+// again, so that programs measured in turn never compete with each other.
+FrameSample measure_frames(TimedWindow& run, std::chrono::milliseconds warm_up,
+                           std::chrono::milliseconds window);
+
+// Right-clicks a burst every 8 cells of a 512 x 512 window of 126 x 126 cells, so that density
+// soon covers the whole grid.
+void spread_density(TimedWindow& run);
+
+double median_of(std::vector<double> values);
