@@ -57,6 +57,7 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	$(BENCH_BUILD)/bench/velmar_bench
 	$(BENCH_BUILD)/bench/velmar_bench_sessions
+	$(BENCH_BUILD)/bench/workers_bench
 
 # Frame rate of the window under Xvfb: both drawings, interleaved, in one run.
 bench-window: build
