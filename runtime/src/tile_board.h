@@ -24,7 +24,7 @@ struct TileShape {
   std::uint32_t linesPerRow = 0;
 };
 
-inline constexpr std::uint32_t kMostTileColumns = 16;
+inline constexpr std::uint32_t kMostTileColumns = 64;
 inline constexpr std::uint32_t kMostTileRows = 0xffff;
 
 // The shape with `columns` columns (at most the blocks of a line and kMostTileColumns) and

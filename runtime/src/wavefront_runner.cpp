@@ -87,7 +87,8 @@ std::uint32_t rowsFor(const KernelCost& cost, std::uint32_t lines, std::uint32_t
   }
   if (cost.aloneNs <= 0) return std::min(kRowsUnmeasured, lines);
   const double tiles = cost.aloneNs / kLeastTileNs;
-  return static_cast<std::uint32_t>(std::min({tiles / columns, double{kMostRows}, static_cast<double>(lines)}));
+  return static_cast<std::uint32_t>(
+      std::min({tiles / columns, double{kMostRows}, static_cast<double>(lines)}));
 }
 
 // Sharing that has not paid is tried again after a while.
@@ -119,8 +120,11 @@ bool runOnWorkers(Participant& launcher, const LaunchJob& job, bool& diverged) {
   }
   static KernelCosts costs;  // only the launching thread reads and writes them
   KernelCost& cost = costs.of(job.kernel->deviceFunction);
-  const auto columns =
-      static_cast<std::uint32_t>(std::min<std::uint64_t>(blocksPerLine, kMostTileColumns));
+  // No more threads than blocks in a line; columns enough for each thread's share to be two,
+  // so that a thread blocked in its own can work in another's.
+  const auto threads = static_cast<unsigned>(std::min<std::uint64_t>(wanted, blocksPerLine));
+  const auto columns = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+      {blocksPerLine, kMostTileColumns, std::max(4u, 2 * threads)}));
   const std::uint32_t rows = rowsFor(cost, static_cast<std::uint32_t>(lines), columns);
   const Clock::time_point start = Clock::now();
   lastLaunchShared.store(shareNow(cost, rows), std::memory_order_relaxed);
@@ -139,7 +143,7 @@ bool runOnWorkers(Participant& launcher, const LaunchJob& job, bool& diverged) {
   const auto patience = std::chrono::nanoseconds(
       static_cast<std::int64_t>(std::clamp(3 * tileNs, 20'000.0, 500'000.0)));
   const PoolLaunchReport report =
-      runOnPool(launcher, job, shape, std::min(wanted, columns), patience);
+      runOnPool(launcher, job, shape, threads, patience);
   if (!report.ran) return false;
   diverged = report.diverged;
   threadsInLastLaunch.store(report.threadsThatRan, std::memory_order_relaxed);
