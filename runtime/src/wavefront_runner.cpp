@@ -52,14 +52,20 @@ struct KernelCost {
   double sharedOverAlone = 0;  // 0: not measured yet
   unsigned launchesShared = 0;
   unsigned launchesLeftAlone = 0;
+  bool probeDue = false;
 
+  void keepAlone() {
+    launchesLeftAlone = kLaunchesAlone;
+    probeDue = true;
+  }
   void ranAlone(double ns) { aloneNs = aloneNs > 0 ? std::min(aloneNs * 1.02, ns) : ns; }
-  void ranShared(double wallNs, double busyNs) {
+  // `probe`: the first shared launch after a time alone, which speaks for the present alone.
+  void ranShared(double wallNs, double busyNs, bool probe) {
     ranAlone(busyNs);
     if (++launchesShared == 1) return;  // a first launch also starts the worker threads
     const double ratio = wallNs / aloneNs;
-    sharedOverAlone = sharedOverAlone > 0 ? (3 * sharedOverAlone + ratio) / 4 : ratio;
-    if (sharedOverAlone >= 1) launchesLeftAlone = kLaunchesAlone;
+    sharedOverAlone = sharedOverAlone > 0 && !probe ? (3 * sharedOverAlone + ratio) / 4 : ratio;
+    if (sharedOverAlone >= 1) keepAlone();
   }
 };
 
@@ -91,12 +97,24 @@ std::uint32_t rowsFor(const KernelCost& cost, std::uint32_t lines, std::uint32_t
       std::min({tiles / columns, double{kMostRows}, static_cast<double>(lines)}));
 }
 
-// Sharing that has not paid is tried again after a while.
-bool shareNow(KernelCost& cost, std::uint32_t rows) {
+// Whether to share the next launch: not while a kernel is kept alone, and then once more, as a
+// probe, whatever its measured cost.
+bool shareNow(KernelCost& cost, std::uint32_t& rows, bool& probe) {
+  probe = false;
   if (forcedTileLines.load(std::memory_order_relaxed) != 0) return true;
-  if (rows < 2 || cost.launchesLeftAlone > 0) {
-    if (cost.launchesLeftAlone > 0) --cost.launchesLeftAlone;
-    else cost.launchesLeftAlone = kLaunchesAlone - 1;
+  if (cost.launchesLeftAlone > 0) {
+    --cost.launchesLeftAlone;
+    return false;
+  }
+  if (cost.probeDue) {
+    cost.probeDue = false;
+    probe = true;
+    rows = std::max(rows, 2u);
+    return true;
+  }
+  if (rows < 2) {
+    cost.keepAlone();
+    --cost.launchesLeftAlone;  // this one
     return false;
   }
   return true;
@@ -125,9 +143,10 @@ bool runOnWorkers(Participant& launcher, const LaunchJob& job, bool& diverged) {
   const auto threads = static_cast<unsigned>(std::min<std::uint64_t>(wanted, blocksPerLine));
   const auto columns = static_cast<std::uint32_t>(std::min<std::uint64_t>(
       {blocksPerLine, kMostTileColumns, std::max(4u, 2 * threads)}));
-  const std::uint32_t rows = rowsFor(cost, static_cast<std::uint32_t>(lines), columns);
+  std::uint32_t rows = rowsFor(cost, static_cast<std::uint32_t>(lines), columns);
+  bool probe = false;
   const Clock::time_point start = Clock::now();
-  lastLaunchShared.store(shareNow(cost, rows), std::memory_order_relaxed);
+  lastLaunchShared.store(shareNow(cost, rows, probe), std::memory_order_relaxed);
   if (!lastLaunchShared.load(std::memory_order_relaxed)) {
     diverged = runInReferenceOrder(launcher, job);
     cost.ranAlone(nanosecondsSince(start));
@@ -147,7 +166,7 @@ bool runOnWorkers(Participant& launcher, const LaunchJob& job, bool& diverged) {
   if (!report.ran) return false;
   diverged = report.diverged;
   threadsInLastLaunch.store(report.threadsThatRan, std::memory_order_relaxed);
-  cost.ranShared(nanosecondsSince(start), static_cast<double>(report.busyNs));
+  cost.ranShared(nanosecondsSince(start), static_cast<double>(report.busyNs), probe);
   return true;
 }
 
