@@ -67,7 +67,7 @@ void BM_CalcFluid(benchmark::State& state) {
   for (auto _ : state) gpuCalcFluid();
   runtime_parallel::setWorkers(runtime_parallel::defaultWorkers());
   state.counters["cells_per_s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * kGridCells,
+      benchmark::Counter(static_cast<double>(state.iterations()) * kDefaultGridCells,
                          benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_CalcFluid)->Unit(benchmark::kMillisecond)->Arg(1)->Arg(2);
@@ -86,15 +86,16 @@ struct DeviceFields {
     static auto s = std::make_unique<FluidState>();
     loadGoldenState(*s);
     const std::pair<void**, const void*> buffers[] = {
-        {reinterpret_cast<void**>(&u), s->u},       {reinterpret_cast<void**>(&v), s->v},
-        {reinterpret_cast<void**>(&u_prev), s->u_prev},
-        {reinterpret_cast<void**>(&v_prev), s->v_prev},
-        {reinterpret_cast<void**>(&dens), s->dens},
-        {reinterpret_cast<void**>(&dens_prev), s->dens_prev},
-        {reinterpret_cast<void**>(&boundary), s->boundary}};
+        {reinterpret_cast<void**>(&u), s->u.data()},
+        {reinterpret_cast<void**>(&v), s->v.data()},
+        {reinterpret_cast<void**>(&u_prev), s->u_prev.data()},
+        {reinterpret_cast<void**>(&v_prev), s->v_prev.data()},
+        {reinterpret_cast<void**>(&dens), s->dens.data()},
+        {reinterpret_cast<void**>(&dens_prev), s->dens_prev.data()},
+        {reinterpret_cast<void**>(&boundary), s->boundary.data()}};
     for (const auto& [buffer, host] : buffers) {
-      cudaMalloc(buffer, kGridCells * sizeof(float));
-      cudaMemcpy(*buffer, host, kGridCells * sizeof(float), cudaMemcpyHostToDevice);
+      cudaMalloc(buffer, kDefaultGridCells * sizeof(float));
+      cudaMemcpy(*buffer, host, kDefaultGridCells * sizeof(float), cudaMemcpyHostToDevice);
     }
   }
   ~DeviceFields() {
@@ -108,8 +109,9 @@ struct DeviceFields {
 };
 
 void configure() {
-  cudaConfigureCall(Size3(blocks_per_launch, 1, 1), Size3(threads_per_block, 1, 1), 0, nullptr);
-  runtime_parallel::declareNeighbourLines(kGridSide);
+  cudaConfigureCall(Size3(blocksPerLaunch(kDefaultGridInterior), 1, 1),
+                    Size3(threads_per_block, 1, 1), 0, nullptr);
+  runtime_parallel::declareNeighbourLines(kDefaultGridSide);
 }
 
 // Each kernel with as many workers as the benchmark's argument.
@@ -131,7 +133,7 @@ void benchmarkLaunch(benchmark::State& state, Launch launch) {
   state.counters["finish_wait_us"] =
       static_cast<double>(after.finishWaitNs - before.finishWaitNs) / 1e3 / launches;
   state.counters["cells_per_s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * kGridCells,
+      benchmark::Counter(static_cast<double>(state.iterations()) * kDefaultGridCells,
                          benchmark::Counter::kIsRate);
 }
 

@@ -1,10 +1,13 @@
 // The step gives the same bits whatever the number of worker threads: random fields, sources
-// and obstacles, stepped with 1, 2 and 4 workers from the same state, compared after each step.
+// and obstacles, stepped with one worker and with several from the same state, compared after
+// each step, on the default grid (4 blocks a line) and on a finer one (8 blocks a line, so
+// that 8 workers all take part).
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>
 #include <random>
+#include <vector>
 
 #include "calc_fluid.h"
 #include "parallel_launch.h"
@@ -23,10 +26,10 @@ class Workers {
 // cells, and obstacles painted and erased at random, as a user would.
 void stirAtRandom(std::mt19937& random, FluidState& s, bool fillEverything) {
   std::uniform_real_distribution<float> value(-4.0f, 4.0f);
-  std::uniform_int_distribution<int> cell(0, kGridCells - 1);
+  std::uniform_int_distribution<int> cell(0, grid_cells(s.N) - 1);
   if (fillEverything) {
-    for (float* field : {s.u, s.v, s.u_prev, s.v_prev, s.dens, s.dens_prev}) {
-      for (int k = 0; k < kGridCells; ++k) field[k] = value(random);
+    for (const auto& named : kSteppedFields) {
+      for (float& x : s.*named.field) x = value(random);
     }
   }
   for (int n = 0; n < 20; ++n) {
@@ -37,40 +40,53 @@ void stirAtRandom(std::mt19937& random, FluidState& s, bool fillEverything) {
   }
 }
 
+template <typename Cell>
+bool sameBits(const std::vector<Cell>& a, const std::vector<Cell>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Cell)) == 0;
+}
+
 bool sameBits(const FluidState& a, const FluidState& b) {
-  return std::memcmp(a.u, b.u, sizeof a.u) == 0 && std::memcmp(a.v, b.v, sizeof a.v) == 0 &&
-         std::memcmp(a.u_prev, b.u_prev, sizeof a.u_prev) == 0 &&
-         std::memcmp(a.v_prev, b.v_prev, sizeof a.v_prev) == 0 &&
-         std::memcmp(a.dens, b.dens, sizeof a.dens) == 0 &&
-         std::memcmp(a.dens_prev, b.dens_prev, sizeof a.dens_prev) == 0 &&
-         std::memcmp(a.boundary, b.boundary, sizeof a.boundary) == 0;
+  for (const auto& named : kSteppedFields) {
+    if (!sameBits(a.*named.field, b.*named.field)) return false;
+  }
+  return sameBits(a.boundary, b.boundary);
 }
 
 TEST(ParallelStep, EveryWorkerCountGivesTheReferenceBitsAfterEveryStep) {
-  constexpr unsigned kCounts[] = {2, 4};
+  const struct {
+    int n;
+    std::vector<unsigned> counts;
+    std::vector<unsigned> seeds;
+    int steps;
+  } cases[] = {
+      {kDefaultGridInterior, {2, 4}, {1, 2, 3}, 25},
+      {254, {2, 4, 8}, {4}, 10},
+  };
   auto before = std::make_unique<FluidState>();
   auto reference = std::make_unique<FluidState>();
   const std::uint64_t parallelBefore = runtime_testing::workerWaits().launches;
   std::uint64_t attempted = 0;
-  for (unsigned seed : {1u, 2u, 3u}) {
-    SCOPED_TRACE(seed);
-    std::mt19937 random(seed);
-    resetFluid();
-    stirAtRandom(random, fluid, true);
-    for (int step = 0; step < 25; ++step) {
-      if (step % 5 == 0) stirAtRandom(random, fluid, false);
-      *before = fluid;
-      {
-        const Workers one(1);
-        gpuCalcFluid();
-      }
-      *reference = fluid;
-      for (unsigned count : kCounts) {
-        fluid = *before;
-        const Workers workers(count);
-        gpuCalcFluid();
-        attempted += 15;
-        ASSERT_TRUE(sameBits(fluid, *reference)) << count << " workers, step " << step;
+  for (const auto& [n, counts, seeds, steps] : cases) {
+    for (const unsigned seed : seeds) {
+      SCOPED_TRACE(testing::Message() << "n " << n << ", seed " << seed);
+      std::mt19937 random(seed);
+      resetFluid(n);
+      stirAtRandom(random, fluid, true);
+      for (int step = 0; step < steps; ++step) {
+        if (step % 5 == 0) stirAtRandom(random, fluid, false);
+        *before = fluid;
+        {
+          const Workers one(1);
+          gpuCalcFluid();
+        }
+        *reference = fluid;
+        for (const unsigned count : counts) {
+          fluid = *before;
+          const Workers workers(count);
+          gpuCalcFluid();
+          attempted += 15;
+          ASSERT_TRUE(sameBits(fluid, *reference)) << count << " workers, step " << step;
+        }
       }
     }
   }
