@@ -13,6 +13,7 @@
 #include "parallel_launch.h"
 #include "runtime_testing.h"
 #include "step_scenarios.h"
+#include "step_settings.h"
 
 namespace {
 
@@ -93,6 +94,19 @@ TEST(ParallelStep, EveryWorkerCountGivesTheReferenceBitsAfterEveryStep) {
   // Most launches ran on workers; only those after a pause may start on one thread while the
   // workers wake.
   EXPECT_GT(runtime_testing::workerWaits().launches - parallelBefore, attempted / 2);
+}
+
+// Workers share a launch line by line, so the default takes no more of them than a line has
+// blocks of 32 cells: 4 on the default grid, as before, 8 at N = 254, 32 at N = 1022.
+TEST(StepWorkers, TheDefaultIsOnePerCoreUpToTheBlocksOfALine) {
+  const struct {
+    int n;
+    unsigned cores, workers;
+  } cases[] = {{126, 2, 2},   {126, 16, 4},  {126, 0, 1},  {30, 16, 1},
+               {254, 16, 8},  {254, 6, 6},   {510, 64, 16}, {1022, 64, 32}};
+  for (const auto& [n, cores, workers] : cases) {
+    EXPECT_EQ(defaultStepWorkers(n, cores), workers) << n << " on " << cores << " cores";
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "field_checksum.h"
 #include "input_route.h"
 #include "picture_export.h"
+#include "program_messages.h"
 #include "recording_format.h"
 #include "session_recorder.h"
 
@@ -21,6 +22,12 @@ std::optional<SessionPlan> prepare_session(const ProgramOptions& options, std::F
     if (!events.empty()) plan.headless_frames = events.back().frame + 1;
     start_replay(std::move(events));
   }
+  const auto settled = settle_settings(options.settings, std::nullopt, options.replay_path);
+  if (const auto* fault = std::get_if<std::string>(&settled)) {
+    print_message(err, "%s", fault->c_str());
+    return std::nullopt;
+  }
+  apply_settings(std::get<SimulationSettings>(settled));
   if (options.frames) plan.headless_frames = *options.frames;
   if (!options.png_dir.empty() &&
       !start_picture_export(options.png_dir, options.png_every, options.overwrite, err)) {
