@@ -20,10 +20,10 @@ struct SimulationSettings {
 
 // The settings the command line names; those it leaves out are unset.
 struct ChosenSettings {
-  std::optional<int> grid;
-  std::optional<float> dt;
-  std::optional<float> diff;
-  std::optional<float> visc;
+  std::optional<int> grid = std::nullopt;
+  std::optional<float> dt = std::nullopt;
+  std::optional<float> diff = std::nullopt;
+  std::optional<float> visc = std::nullopt;
 };
 
 // Grids whose side, N + 2, is a whole number of 32-thread blocks, within these bounds.

@@ -5,7 +5,9 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <random>
+#include <variant>
 
 #include "cell_geometry.h"
 #include "field_checksum.h"
@@ -30,6 +32,33 @@ TEST(SimulationSettings, EveryAcceptedRateReadsBackFromItsTextToTheSameBits) {
   EXPECT_EQ(std::get<float>(read_rate("0.2", RateKind::TimeStep)), kDefaultDt);
   EXPECT_EQ(std::get<float>(read_rate("0.5", RateKind::Diffusion)), kDefaultDiff);
   EXPECT_EQ(rate_text(kDefaultDt), "0.2");
+}
+
+// A recording's settings decide; options may repeat them but not contradict them, and without
+// a recording they choose, the defaults filling in.
+TEST(SimulationSettings, TheRecordingDecidesAndOptionsMayRepeatButNotContradictIt) {
+  const SimulationSettings fine{.grid = 254, .dt = 0.1f, .diff = 0.25f, .visc = 0.001f};
+  const SimulationSettings defaults;
+  const struct {
+    ChosenSettings chosen;
+    std::optional<SimulationSettings> recorded;
+    std::variant<SimulationSettings, std::string> settled;
+  } cases[] = {
+      {{}, std::nullopt, defaults},
+      {{.grid = 62, .visc = 2.0f}, std::nullopt,
+       SimulationSettings{.grid = 62, .dt = 0.2f, .diff = 0.5f, .visc = 2.0f}},
+      {{}, fine, fine},
+      {{.grid = 254, .dt = 0.1f, .diff = 0.25f, .visc = 0.001f}, fine, fine},
+      {{.grid = 126}, fine, "--grid 126 contradicts the recording take.rec, made with grid 254"},
+      {{.dt = 0.2f}, fine, "--dt 0.2 contradicts the recording take.rec, made with dt 0.1"},
+      {{.diff = 0.25f, .visc = 0.0f}, fine,
+       "--visc 0 contradicts the recording take.rec, made with visc 0.001"},
+      // A recording made with the defaults states them only when written by hand.
+      {{.dt = 0.3f}, defaults, "--dt 0.3 contradicts the recording take.rec, made with dt 0.2"},
+  };
+  for (const auto& [chosen, recorded, settled] : cases) {
+    EXPECT_EQ(settle_settings(chosen, recorded, "take.rec"), settled);
+  }
 }
 
 TEST(WindowSide, FourPixelsACellReducedToWholePixelsThatFitTheScreenButNeverBelow512) {
