@@ -60,17 +60,25 @@ void BM_StepVersusPlainLoops(benchmark::State& state) {
 }
 BENCHMARK(BM_StepVersusPlainLoops)->Unit(benchmark::kMillisecond)->Iterations(100);
 
-// Steps one after another with as many workers as the argument.
+// Steps one after another on the golden state of a grid of the first argument's interior cells
+// a side, with as many workers as the second. The work grows as the cells, (N+2)^2: the cost
+// of a cell tells whether anything grows faster.
 void BM_CalcFluid(benchmark::State& state) {
-  loadGoldenState(fluid);
-  runtime_parallel::setWorkers(static_cast<unsigned>(state.range(0)));
+  const int n = static_cast<int>(state.range(0));
+  loadGoldenState(fluid, n);
+  runtime_parallel::setWorkers(static_cast<unsigned>(state.range(1)));
   for (auto _ : state) gpuCalcFluid();
   runtime_parallel::setWorkers(runtime_parallel::defaultWorkers());
-  state.counters["cells_per_s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * kDefaultGridCells,
-                         benchmark::Counter::kIsRate);
+  const double cells = static_cast<double>(state.iterations()) * grid_cells(n);
+  state.counters["cells_per_s"] = benchmark::Counter(cells, benchmark::Counter::kIsRate);
+  state.counters["time_per_cell"] =
+      benchmark::Counter(cells, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  fluid = FluidState{};
 }
-BENCHMARK(BM_CalcFluid)->Unit(benchmark::kMillisecond)->Arg(1)->Arg(2);
+BENCHMARK(BM_CalcFluid)
+    ->Unit(benchmark::kMillisecond)
+    ->ArgNames({"n", "workers"})
+    ->ArgsProduct({{126, 254, 510}, {1, 2}});
 
 // Device copies of the golden state's fields, for launching single kernels.
 struct DeviceFields {

@@ -1,5 +1,7 @@
 // Frames per second of the window under Xvfb, cell by cell against layered, with the default
-// views: an empty grid and density over every interior cell, each running and paused. Both
+// views: an empty grid and density over every interior cell, each running and paused, on the
+// default grid or on the one `--grid N` names (4 pixels a cell; N = 254 fills the 1024-pixel
+// screen height). Both
 // programs live side by side, each on its own Xvfb; only the one being measured runs (the
 // other is stopped), and the measurements alternate, so a busy machine slows both alike.
 // A preloaded shim logs every buffer swap, which also splits the frame into the program's own
@@ -10,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -21,10 +24,12 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int kWindowSide = 512;
 constexpr int kCellPixels = 4;
-constexpr int kN = 126;
 constexpr int kRepeats = 3;
+
+// The grid measured, and the window it opens at: 4 pixels a cell.
+int grid_n = 126;
+int window_side() { return (grid_n + 2) * kCellPixels; }
 constexpr auto kWarmUp = 700ms;
 constexpr auto kWindow = 2500ms;
 
@@ -49,7 +54,7 @@ struct Run {
     name = drawing;
     log_path = dir + "/swaps-" + drawing;
     if (!xvfb.start("/dev/null")) return false;
-    if (!program.start({VELMAR_PROGRAM, "--draw=" + drawing},
+    if (!program.start({VELMAR_PROGRAM, "--draw=" + drawing, "--grid", std::to_string(grid_n)},
                        {"DISPLAY=" + xvfb.display_name(), std::string("LD_PRELOAD=") + SWAP_TIMING_SHIM,
                         "VELMAR_SWAP_LOG=" + log_path},
                        "/dev/null")) {
@@ -101,23 +106,31 @@ double median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-int pixel_x(int j) { return j * kCellPixels + kCellPixels / 2; }
-int pixel_y(int i) { return kWindowSide - (i * kCellPixels + kCellPixels / 2); }
+// Where cell (i, j) is drawn: cell_size is the window's side over N, in whole pixels.
+int cell_size() { return window_side() / grid_n; }
+int pixel_x(int j) { return j * cell_size() + cell_size() / 2; }
+int pixel_y(int i) { return window_side() - (i * cell_size() + cell_size() / 2); }
 
 // Interior cells whose centre pixel is not black.
 int lit_cells(XClient& x) {
   const Capture c = x.capture();
-  if (c.width != kWindowSide || c.height != kWindowSide) return -1;
+  if (c.width != window_side() || c.height != window_side()) return -1;
   int lit = 0;
-  for (int i = 1; i <= kN; ++i) {
-    for (int j = 1; j <= kN; ++j) lit += c.at(pixel_x(j), pixel_y(i)) != 0;
+  for (int i = 1; i <= grid_n; ++i) {
+    for (int j = 1; j <= grid_n; ++j) lit += c.at(pixel_x(j), pixel_y(i)) != 0;
   }
   return lit;
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--grid") {
+    grid_n = std::atoi(argv[2]);
+  } else if (argc != 1) {
+    std::fprintf(stderr, "usage: window_bench [--grid N]\n");
+    return 2;
+  }
   char dir_template[] = "/tmp/velmar-window-bench-XXXXXX";
   if (mkdtemp(dir_template) == nullptr) return 1;
   const std::string dir = dir_template;
@@ -132,6 +145,8 @@ int main() {
   const auto stop = [](Run& run) { kill(run.program.pid(), SIGSTOP); };
   const auto resume = [](Run& run) { kill(run.program.pid(), SIGCONT); };
 
+  std::printf("grid of %d x %d interior cells, window of %d x %d pixels\n", grid_n, grid_n,
+              window_side(), window_side());
   std::printf("%-34s %-7s %8s %9s %9s %9s %9s\n", "scene", "drawing", "fps", "frame ms",
               "own ms", "finish ms", "swap ms");
   const auto phase = [&](const char* scene) {
@@ -162,18 +177,22 @@ int main() {
 
   // Bursts on a lattice every 8 cells, fed while running, spread density over the whole grid.
   both([](Run& run) { run.x.type('s'); });
-  for (int i = 4; i <= kN; i += 8) {
-    for (int j = 4; j <= kN; j += 8) both([&](Run& run) { run.x.click(3, pixel_x(j), pixel_y(i)); });
+  for (int i = 4; i <= grid_n; i += 8) {
+    for (int j = 4; j <= grid_n; j += 8) {
+      both([&](Run& run) { run.x.click(3, pixel_x(j), pixel_y(i)); });
+    }
   }
   std::this_thread::sleep_for(6s);
   for (Run& run : runs) {
-    std::printf("%s: %d of %d interior cells lit\n", run.name.c_str(), lit_cells(run.x), kN * kN);
+    std::printf("%s: %d of %d interior cells lit\n", run.name.c_str(), lit_cells(run.x),
+                grid_n * grid_n);
   }
   phase("density over the grid, running");
   both([](Run& run) { run.x.type('s'); });
   phase("density over the grid, paused");
   for (Run& run : runs) {
-    std::printf("%s: %d of %d interior cells lit\n", run.name.c_str(), lit_cells(run.x), kN * kN);
+    std::printf("%s: %d of %d interior cells lit\n", run.name.c_str(), lit_cells(run.x),
+                grid_n * grid_n);
   }
   std::printf("own: from swap return to next swap (frame step, draw calls, event loop); finish: "
               "the GL completing the frame; swap: presenting it.\n");
