@@ -54,7 +54,8 @@ struct FluidState {
   std::vector<float> v_prev = std::vector<float>(kDefaultGridCells);
   std::vector<float> dens = std::vector<float>(kDefaultGridCells);
   std::vector<float> dens_prev = std::vector<float>(kDefaultGridCells);
-  std::vector<std::int32_t> boundary = std::vector<std::int32_t>(kDefaultGridCells);  // 1: obstacle
+  // 1 marks an obstacle cell.
+  std::vector<std::int32_t> boundary = std::vector<std::int32_t>(kDefaultGridCells);
 };
 
 extern FluidState fluid;

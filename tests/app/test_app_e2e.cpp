@@ -432,7 +432,9 @@ TEST(WindowSize, OpensAtFourPixelsACellWithinTheScreenUnlessGeometryGivesASize) 
     EXPECT_EQ(opened.height, height);
     if (width != height) continue;  // cells and pointer agree only in a square window
     run.x.click(3, width / 2, height / 2);
-    const auto burst_shown = [&](const Capture& c) { return c.at(width / 2, height / 2) != kBlack; };
+    const auto burst_shown = [&](const Capture& c) {
+      return c.at(width / 2, height / 2) != kBlack;
+    };
     EXPECT_FALSE(run.first_capture(burst_shown).pixels.empty()) << "no density at the centre";
   }
 }

@@ -25,7 +25,8 @@ TEST(SimulationSettings, EveryAcceptedRateReadsBackFromItsTextToTheSameBits) {
     const std::string text = rate_text(value);
     const auto read = read_rate(text, RateKind::Diffusion);
     ASSERT_TRUE(std::holds_alternative<float>(read)) << text << ": " << std::get<std::string>(read);
-    ASSERT_EQ(std::bit_cast<std::uint32_t>(std::get<float>(read)), std::bit_cast<std::uint32_t>(value))
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(std::get<float>(read)),
+              std::bit_cast<std::uint32_t>(value))
         << text;
   }
   // Typed as the built-in values are written, they are the built-in values.
