@@ -59,9 +59,10 @@ bench: deps
 	$(BENCH_BUILD)/bench/velmar_bench_sessions
 	$(BENCH_BUILD)/bench/workers_bench
 
-# Frame rate of the window under Xvfb: both drawings, interleaved, in one run.
+# Frame rate of the window under Xvfb: both drawings, interleaved, in one run; on another grid
+# with make bench-window ARGS="--grid 254".
 bench-window: build
-	$(BUILD)/bench/window_bench
+	$(BUILD)/bench/window_bench $(ARGS)
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(THREAD_SANITIZE_BUILD) $(BENCH_BUILD)

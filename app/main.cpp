@@ -39,12 +39,16 @@ int main(int argc, char** argv) {
   set_field_guard(options.guard);
   set_view_drawing(options.drawing);
   if (options.drawing == ViewDrawing::Layers) keep_renderer_buffers_in_heap();
-  if (options.workers != 0) setStepWorkers(options.workers);
 
   if (!options.headless && !x_display_reachable(arguments.display_name)) return 1;
   const std::optional<SessionPlan> plan = prepare_session(options);
   if (!plan) return 2;
+  if (options.workers != 0) {
+    setStepWorkers(options.workers);
+  } else {
+    useDefaultStepWorkers(fluid.N);
+  }
   if (options.headless) return run_headless(plan->headless_frames);
-  run_window(std::move(arguments.glut));
+  run_window(std::move(arguments.glut), arguments.geometry);
   return 0;
 }

@@ -9,8 +9,10 @@
 #include "direct_step.h"
 #include "golden_scenario.h"
 
-inline void loadGoldenState(FluidState& s) {
+// The golden scenario's state after its fifty steps on a grid of n interior cells a side.
+inline void loadGoldenState(FluidState& s, int n = kDefaultGridInterior) {
   s = FluidState{};
+  if (n != kDefaultGridInterior) set_grid(s, n);
   placeGoldenObstacles(s);
   for (int step = 0; step < kGoldenSteps; ++step) {
     addGoldenSources(s, step);

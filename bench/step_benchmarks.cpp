@@ -74,18 +74,26 @@ void stepVersusPlainLoops(benchmark::State& state) {
 void BM_StepVersusPlainLoops(benchmark::State& state) { stepVersusPlainLoops(state); }
 BENCHMARK(BM_StepVersusPlainLoops)->Unit(benchmark::kMillisecond)->Iterations(100);
 
-// Steps one after another with as many workers as the argument, as a headless run makes them:
-// the workers stay awake from one step to the next.
+// Steps one after another on the golden state of a grid of the first argument's interior cells
+// a side, with as many workers as the second, as a headless run makes them: the workers stay
+// awake from one step to the next. The work grows as the cells, (N+2)^2: the cost of a cell
+// tells whether anything grows faster.
 void BM_CalcFluid(benchmark::State& state) {
-  loadGoldenState(fluid);
-  runtime_parallel::setWorkers(static_cast<unsigned>(state.range(0)));
+  const int n = static_cast<int>(state.range(0));
+  loadGoldenState(fluid, n);
+  runtime_parallel::setWorkers(static_cast<unsigned>(state.range(1)));
   for (auto _ : state) gpuCalcFluid();
   runtime_parallel::setWorkers(runtime_parallel::defaultWorkers());
-  state.counters["cells_per_s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * kGridCells,
-                         benchmark::Counter::kIsRate);
+  const double cells = static_cast<double>(state.iterations()) * grid_cells(n);
+  state.counters["cells_per_s"] = benchmark::Counter(cells, benchmark::Counter::kIsRate);
+  state.counters["time_per_cell"] =
+      benchmark::Counter(cells, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  fluid = FluidState{};
 }
-BENCHMARK(BM_CalcFluid)->Unit(benchmark::kMillisecond)->Arg(1)->Arg(2)->Arg(4);
+BENCHMARK(BM_CalcFluid)
+    ->Unit(benchmark::kMillisecond)
+    ->ArgNames({"n", "workers"})
+    ->ArgsProduct({{126, 254, 510}, {1, 2}});
 
 // Device copies of the golden state's fields, for launching single kernels.
 struct DeviceFields {
@@ -101,15 +109,16 @@ struct DeviceFields {
     static auto s = std::make_unique<FluidState>();
     loadGoldenState(*s);
     const std::pair<void**, const void*> buffers[] = {
-        {reinterpret_cast<void**>(&u), s->u},       {reinterpret_cast<void**>(&v), s->v},
-        {reinterpret_cast<void**>(&u_prev), s->u_prev},
-        {reinterpret_cast<void**>(&v_prev), s->v_prev},
-        {reinterpret_cast<void**>(&dens), s->dens},
-        {reinterpret_cast<void**>(&dens_prev), s->dens_prev},
-        {reinterpret_cast<void**>(&boundary), s->boundary}};
+        {reinterpret_cast<void**>(&u), s->u.data()},
+        {reinterpret_cast<void**>(&v), s->v.data()},
+        {reinterpret_cast<void**>(&u_prev), s->u_prev.data()},
+        {reinterpret_cast<void**>(&v_prev), s->v_prev.data()},
+        {reinterpret_cast<void**>(&dens), s->dens.data()},
+        {reinterpret_cast<void**>(&dens_prev), s->dens_prev.data()},
+        {reinterpret_cast<void**>(&boundary), s->boundary.data()}};
     for (const auto& [buffer, host] : buffers) {
-      cudaMalloc(buffer, kGridCells * sizeof(float));
-      cudaMemcpy(*buffer, host, kGridCells * sizeof(float), cudaMemcpyHostToDevice);
+      cudaMalloc(buffer, kDefaultGridCells * sizeof(float));
+      cudaMemcpy(*buffer, host, kDefaultGridCells * sizeof(float), cudaMemcpyHostToDevice);
     }
   }
   ~DeviceFields() {
@@ -123,8 +132,9 @@ struct DeviceFields {
 };
 
 void configure() {
-  cudaConfigureCall(Size3(blocks_per_launch, 1, 1), Size3(threads_per_block, 1, 1), 0, nullptr);
-  runtime_parallel::declareNeighbourLines(kGridSide);
+  cudaConfigureCall(Size3(blocksPerLaunch(kDefaultGridInterior), 1, 1),
+                    Size3(threads_per_block, 1, 1), 0, nullptr);
+  runtime_parallel::declareNeighbourLines(kDefaultGridSide);
 }
 
 // Each kernel with as many workers as the benchmark's argument.
@@ -146,7 +156,7 @@ void benchmarkLaunch(benchmark::State& state, Launch launch) {
   state.counters["finish_wait_us"] =
       static_cast<double>(after.finishWaitNs - before.finishWaitNs) / 1e3 / launches;
   state.counters["cells_per_s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * kGridCells,
+      benchmark::Counter(static_cast<double>(state.iterations()) * kDefaultGridCells,
                          benchmark::Counter::kIsRate);
 }
 

@@ -9,10 +9,6 @@
 
 namespace {
 
-constexpr int kWindowSide = 512;
-constexpr int kCellPixels = 4;
-constexpr int kN = 126;
-
 struct Swap {
   long long called, finished, returned;
 };
@@ -30,9 +26,6 @@ std::vector<Swap> swaps_logged(const std::string& path) {
   while (in >> s.called >> s.finished >> s.returned) all.push_back(s);
   return all;
 }
-
-int pixel_x(int j) { return j * kCellPixels + kCellPixels / 2; }
-int pixel_y(int i) { return kWindowSide - (i * kCellPixels + kCellPixels / 2); }
 
 }  // namespace
 
@@ -78,9 +71,21 @@ FrameSample measure_frames(TimedWindow& run, std::chrono::milliseconds warm_up,
   return sample;
 }
 
-void spread_density(TimedWindow& run) {
-  for (int i = 4; i <= kN; i += 8) {
-    for (int j = 4; j <= kN; j += 8) run.x.click(3, pixel_x(j), pixel_y(i));
+int cell_pixel_x(int j, int n, int side) {
+  const int cell = side / n;
+  return j * cell + cell / 2;
+}
+
+int cell_pixel_y(int i, int n, int side) {
+  const int cell = side / n;
+  return side - (i * cell + cell / 2);
+}
+
+void spread_density(TimedWindow& run, int n, int side) {
+  for (int i = 4; i <= n; i += 8) {
+    for (int j = 4; j <= n; j += 8) {
+      run.x.click(3, cell_pixel_x(j, n, side), cell_pixel_y(i, n, side));
+    }
   }
 }
 

@@ -32,8 +32,12 @@ struct FrameSample {
 FrameSample measure_frames(TimedWindow& run, std::chrono::milliseconds warm_up,
                            std::chrono::milliseconds window);
 
-// Right-clicks a burst every 8 cells of a 512 x 512 window of 126 x 126 cells, so that density
-// soon covers the whole grid.
-void spread_density(TimedWindow& run);
+// Where the centre of cell (i, j) of a grid of n x n interior cells is drawn in a square window
+// of `side` pixels: cell_size is the side over n, in whole pixels.
+int cell_pixel_x(int j, int n, int side);
+int cell_pixel_y(int i, int n, int side);
+
+// Right-clicks a burst every 8 cells, so that density soon covers the whole grid.
+void spread_density(TimedWindow& run, int n = 126, int side = 512);
 
 double median_of(std::vector<double> values);

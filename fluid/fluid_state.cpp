@@ -4,9 +4,21 @@
 
 FluidState fluid;
 
-void reset_fields() {
-  for (float* field : {fluid.u, fluid.v, fluid.u_prev, fluid.v_prev, fluid.dens, fluid.dens_prev}) {
-    std::fill_n(field, kGridCells, 0.0f);
+void set_grid(FluidState& state, int n) {
+  const auto cells = static_cast<std::size_t>(grid_cells(n));
+  for (std::vector<float>* field : {&state.u, &state.v, &state.u_prev, &state.v_prev,
+                                    &state.dens, &state.dens_prev}) {
+    field->assign(cells, 0.0f);
   }
-  std::fill_n(fluid.boundary, kGridCells, 0);
+  state.boundary.assign(cells, 0);
+  state.N = n;
+  state.source_column = (n + 2) / 2;
+}
+
+void reset_fields() {
+  for (std::vector<float>* field : {&fluid.u, &fluid.v, &fluid.u_prev, &fluid.v_prev,
+                                    &fluid.dens, &fluid.dens_prev}) {
+    std::fill(field->begin(), field->end(), 0.0f);
+  }
+  std::fill(fluid.boundary.begin(), fluid.boundary.end(), 0);
 }

@@ -3,24 +3,27 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
-// The grid is fixed: 126 x 126 interior cells inside a one-cell edge ring.
-inline constexpr int kGridInterior = 126;
-inline constexpr int kGridSide = kGridInterior + 2;
-// Every field holds exactly this many cells; the kernels' launch covers the same count.
-inline constexpr int kGridCells = kGridSide * kGridSide;
+// The grid at start unless the session chooses another: 126 x 126 interior cells inside a
+// one-cell edge ring.
+inline constexpr int kDefaultGridInterior = 126;
+inline constexpr int kDefaultGridSide = kDefaultGridInterior + 2;
+inline constexpr int kDefaultGridCells = kDefaultGridSide * kDefaultGridSide;
 
-// Flat index of cell (i, j): i (row, upwards on screen) varies fastest, j is the column.
-constexpr int IX(int i, int j) { return i + kGridSide * j; }
+// The physics at start unless the session chooses other values.
+inline constexpr float kDefaultDt = 0.2f;
+inline constexpr float kDefaultDiff = 0.5f;
+inline constexpr float kDefaultVisc = 0.0f;
 
 struct FluidState {
   int window_width = 512;
   int window_height = 512;
-  float diff = 0.5f;
-  float dt = 0.2f;
-  float visc = 0.0f;
-  int N = kGridInterior;
-  int source_column = 64;
+  float diff = kDefaultDiff;
+  float dt = kDefaultDt;
+  float visc = kDefaultVisc;
+  int N = kDefaultGridInterior;
+  int source_column = kDefaultGridSide / 2;
   int redraw_rate = 60;
 
   int run_simulation = 1;
@@ -44,16 +47,29 @@ struct FluidState {
   int last_obstacle_row = 0;
   int last_obstacle_column = 0;
 
-  float u[kGridCells] = {};
-  float v[kGridCells] = {};
-  float u_prev[kGridCells] = {};
-  float v_prev[kGridCells] = {};
-  float dens[kGridCells] = {};
-  float dens_prev[kGridCells] = {};
-  std::int32_t boundary[kGridCells] = {};  // 1 marks an obstacle cell
+  // (N+2)^2 cells each, sized when the grid is chosen and never again: a step allocates nothing.
+  std::vector<float> u = std::vector<float>(kDefaultGridCells);
+  std::vector<float> v = std::vector<float>(kDefaultGridCells);
+  std::vector<float> u_prev = std::vector<float>(kDefaultGridCells);
+  std::vector<float> v_prev = std::vector<float>(kDefaultGridCells);
+  std::vector<float> dens = std::vector<float>(kDefaultGridCells);
+  std::vector<float> dens_prev = std::vector<float>(kDefaultGridCells);
+  // 1 marks an obstacle cell.
+  std::vector<std::int32_t> boundary = std::vector<std::int32_t>(kDefaultGridCells);
 };
 
 extern FluidState fluid;
+
+// Flat index of cell (i, j) of `fluid`: i (row, upwards on screen) varies fastest, j is the
+// column.
+inline int IX(int i, int j) { return i + (fluid.N + 2) * j; }
+
+// Cells per field on a grid of n interior cells a side, edge ring included.
+inline int grid_cells(int n) { return (n + 2) * (n + 2); }
+
+// Gives `state` a grid of n interior cells a side: every field (n+2)^2 cells of zero, and the
+// column that 'f' feeds in the middle. Called once, before the session starts.
+void set_grid(FluidState& state, int n);
 
 // Clears the seven fields; parameters, flags and mouse state stay as they are.
 void reset_fields();

@@ -1,5 +1,5 @@
-// What every kernel shares: the fixed launch geometry, the mapping of a thread to its cell,
-// the cell classes and the block barrier.
+// What every kernel shares: the launch geometry, the mapping of a thread to its cell, the
+// cell classes and the block barrier.
 #pragma once
 
 #include <bit>
@@ -7,8 +7,13 @@
 #include "cuda_runtime.h"
 #include "thread_index.h"
 
-inline constexpr unsigned blocks_per_launch = 512;
 inline constexpr unsigned threads_per_block = 32;
+
+// One thread per cell of a grid with n interior cells per side: (n+2)^2 / 32 blocks, whole
+// when n + 2 is a multiple of 32, as every grid the program accepts is (512 for n = 126).
+inline unsigned blocksPerLaunch(int n) {
+  return static_cast<unsigned>((n + 2) * (n + 2)) / threads_per_block;
+}
 
 // Flat index of cell (i, j) on a grid with n interior cells per side.
 inline int cellIndex(int n, int i, int j) { return i + (n + 2) * j; }
@@ -24,8 +29,8 @@ struct ThreadCell {
 inline ThreadCell threadCell(int n) {
   const int t = static_cast<int>(gpuBlockIndex.x * 32u + gpuThreadIndex.x);
   const int side = n + 2;
-  // The program's grid side is 128: a power of two splits t with a mask and a shift instead of
-  // two integer divisions (t is never negative, so both agree).
+  // Grid sides of 64, 128, 256, 512 and 1024 are powers of two: a mask and a shift split t
+  // instead of two integer divisions (t is never negative, so both agree).
   if (side > 0 && (side & (side - 1)) == 0) {
     return {t, t & (side - 1), t >> std::countr_zero(static_cast<unsigned>(side))};
   }

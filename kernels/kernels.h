@@ -1,5 +1,6 @@
-// The six per-cell solver kernels. Each runs once per thread of a 512 x 32 launch and updates
-// the thread's own cell; they are launched through the runtime, never called directly.
+// The six per-cell solver kernels. Each runs once per thread of a launch of one thread per
+// cell ((N+2)^2 / 32 blocks of 32) and updates the thread's own cell; they are launched
+// through the runtime, never called directly.
 // Arithmetic: every expression is evaluated in double precision and rounded to float only
 // where it is stored.
 #pragma once

@@ -12,8 +12,6 @@
 
 namespace {
 
-// Every device buffer holds one field: the fixed capacity, not derived from N.
-constexpr std::size_t kFieldBytes = kGridCells * sizeof(float);
 static_assert(sizeof(std::int32_t) == sizeof(float));
 
 [[noreturn]] void failStep(const char* message) {
@@ -30,7 +28,6 @@ enum Buffer { gpuU, gpuV, gpuUPrev, gpuVPrev, gpuDens, gpuDensPrev, gpuBoundary,
 
 // One buffer's way through the step, with the line printed when a stage of it fails.
 struct BufferRoute {
-  void* hostField;
   const char* mallocFailed;
   const char* uploadFailed;
   const char* downloadFailed;  // nullptr: never copied back
@@ -38,49 +35,61 @@ struct BufferRoute {
 };
 
 const BufferRoute kRoutes[kBufferCount] = {
-    {fluid.u, "In gpuCalcFluid: cudaMalloc for gpuU failed.\n",
+    {"In gpuCalcFluid: cudaMalloc for gpuU failed.\n",
      "In gpuCalcFluid: cudaMemcpy for gpuU failed.\n",
      "In gpuCalcFluid: cudaMemcpy back to host for u failed.\n",
      "In gpuCalcFluid: cudaFree gpuU failed.\n"},
-    {fluid.v, "In gpuCalcFluid: cudaMalloc for gpuV failed.\n",
+    {"In gpuCalcFluid: cudaMalloc for gpuV failed.\n",
      "In gpuCalcFluid: cudaMemcpy for gpuV failed.\n",
      "In gpuCalcFluid: cudaMemcpy back to host for v failed.\n",
      "In gpuCalcFluid: cudaFree gpuV failed.\n"},
-    {fluid.u_prev, "In gpuCalcFluid: cudaMalloc for gpuUPrev failed.\n",
+    {"In gpuCalcFluid: cudaMalloc for gpuUPrev failed.\n",
      "In gpuCalcFluid: cudaMemcpy for gpuUPrev failed.\n",
      "In gpuCalcFluid: cudaMemcpy back to host for u_prev failed.\n",
      "In gpuCalcFluid: cudaFree gpuUPrev failed.\n"},
-    {fluid.v_prev, "In gpuCalcFluid: cudaMalloc for gpuVPrev failed.\n",
+    {"In gpuCalcFluid: cudaMalloc for gpuVPrev failed.\n",
      "In gpuCalcFluid: cudaMemcpy for gpuVPrev failed.\n",
      "In gpuCalcFluid: cudaMemcpy back to host for v_prev failed.\n",
      "In gpuCalcFluid: cudaFree gpuVPrev failed.\n"},
-    {fluid.dens, "In gpuCalcFluid: cudaMalloc for gpuDens failed.\n",
+    {"In gpuCalcFluid: cudaMalloc for gpuDens failed.\n",
      "In gpuCalcFluid: cudaMemcpy for gpuDens failed.\n",
      "In gpuCalcFluid: cudaMemcpy back to host for dens failed.\n",
      "In gpuCalcFluid: cudaFree gpuDens failed.\n"},
-    {fluid.dens_prev, "In gpuCalcFluid: cudaMalloc for gpuDensPrev failed.\n",
+    {"In gpuCalcFluid: cudaMalloc for gpuDensPrev failed.\n",
      "In gpuCalcFluid: cudaMemcpy for gpuDensPrev failed.\n",
      "In gpuCalcFluid: cudaMemcpy back to host for dens_prev failed.\n",
      "In gpuCalcFluid: cudaFree gpuDensPrev failed.\n"},
-    {fluid.boundary, "In gpuCalcFluid: cudaMalloc for gpuBoundary failed.\n",
+    {"In gpuCalcFluid: cudaMalloc for gpuBoundary failed.\n",
      "In gpuProject: cudaMemcpy for gpuBoundary failed.\n", nullptr,
      "In gpuProject: cudaFree gpuBoundary failed.\n"},
 };
 
-void allocateAndUpload(void* (&buffers)[kBufferCount]) {
+// The host fields in buffer order, and the bytes of each: (N+2)^2 cells of 4 bytes.
+struct HostFields {
+  void* fields[kBufferCount];
+  std::size_t bytes;
+};
+
+HostFields hostFieldsOf(FluidState& s) {
+  return {{s.u.data(), s.v.data(), s.u_prev.data(), s.v_prev.data(), s.dens.data(),
+           s.dens_prev.data(), s.boundary.data()},
+          s.u.size() * sizeof(float)};
+}
+
+void allocateAndUpload(const HostFields& host, void* (&buffers)[kBufferCount]) {
   for (int k = 0; k < kBufferCount; ++k) {
-    check(cudaMalloc(&buffers[k], kFieldBytes), kRoutes[k].mallocFailed);
+    check(cudaMalloc(&buffers[k], host.bytes), kRoutes[k].mallocFailed);
   }
   for (int k = 0; k < kBufferCount; ++k) {
-    check(cudaMemcpy(buffers[k], kRoutes[k].hostField, kFieldBytes, cudaMemcpyHostToDevice),
+    check(cudaMemcpy(buffers[k], host.fields[k], host.bytes, cudaMemcpyHostToDevice),
           kRoutes[k].uploadFailed);
   }
 }
 
-void downloadAndFree(void* const (&buffers)[kBufferCount]) {
+void downloadAndFree(const HostFields& host, void* const (&buffers)[kBufferCount]) {
   for (int k = 0; k < kBufferCount; ++k) {
     if (kRoutes[k].downloadFailed == nullptr) continue;
-    check(cudaMemcpy(kRoutes[k].hostField, buffers[k], kFieldBytes, cudaMemcpyDeviceToHost),
+    check(cudaMemcpy(host.fields[k], buffers[k], host.bytes, cudaMemcpyDeviceToHost),
           kRoutes[k].downloadFailed);
   }
   for (int k = 0; k < kBufferCount; ++k) check(cudaFree(buffers[k]), kRoutes[k].freeFailed);
@@ -95,7 +104,7 @@ void downloadAndFree(void* const (&buffers)[kBufferCount]) {
 // runtime run a launch on several workers; should it refuse, the launch keeps its one thread.
 template <typename... Params>
 void launch(void (*launchStub)(Params...), std::type_identity_t<Params>... args) {
-  const Size3 gridSize(blocks_per_launch, 1, 1);
+  const Size3 gridSize(blocksPerLaunch(fluid.N), 1, 1);
   const Size3 blockSize(threads_per_block, 1, 1);
   if (cudaConfigureCall(gridSize, blockSize, 0, nullptr) != cudaSuccess) return;
   if (fluid.N >= 0) {
@@ -109,8 +118,9 @@ void launch(void (*launchStub)(Params...), std::type_identity_t<Params>... args)
 void gpuCalcFluid() {
   // Workers that slept since the last step wake while the buffers are set up.
   runtime_parallel::wakeWorkers();
+  const HostFields host = hostFieldsOf(fluid);
   void* buffers[kBufferCount] = {};
-  allocateAndUpload(buffers);
+  allocateAndUpload(host, buffers);
 
   // Each buffer by the field it holds when uploaded and again when downloaded.
   float* const u = static_cast<float*>(buffers[gpuU]);
@@ -146,5 +156,5 @@ void gpuCalcFluid() {
   launch(gpuLaunchProjectStep2, s.N, u_prev, v_prev, boundary);
   launch(gpuLaunchProjectStep3, s.N, u, v, u_prev, boundary);
 
-  downloadAndFree(buffers);
+  downloadAndFree(host, buffers);
 }

@@ -9,6 +9,13 @@ inline constexpr unsigned kMostStepWorkers = 64;
 // changing nothing, for a count outside 1..kMostStepWorkers.
 bool setStepWorkers(unsigned count);
 
+// One worker per core, but no more than the blocks of one line of the grid ((n+2) / 32 for n
+// interior cells a side): workers share a launch line by line, so more cannot help. At least 1.
+unsigned defaultStepWorkers(int n, unsigned cores);
+
+// Runs every later step on defaultStepWorkers(n, the cores of this machine).
+void useDefaultStepWorkers(int n);
+
 // The device choice made once at start. Device 2 does not exist on every machine; the step
 // runs on the current device regardless, so the result is ignored.
 void chooseStartDevice();

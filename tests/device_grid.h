@@ -1,5 +1,5 @@
 // Test support: grid-sized host fields, their device copies, and launches of the real kernels
-// through their stubs with the fixed 512 x 32 geometry.
+// through their stubs with the default grid's 512 x 32 geometry.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,12 +13,12 @@
 #include "fluid_state.h"
 #include "launch_stubs.h"
 
-inline constexpr int kN = kGridInterior;
+inline constexpr int kN = kDefaultGridInterior;
 
 // A host field of the whole grid, indexed like the program's fields.
 template <typename T>
 struct HostGrid {
-  std::vector<T> cells = std::vector<T>(kGridCells, T{});
+  std::vector<T> cells = std::vector<T>(kDefaultGridCells, T{});
   T& operator()(int i, int j) { return cells[IX(i, j)]; }
   const T& operator()(int i, int j) const { return cells[IX(i, j)]; }
 };
@@ -27,7 +27,7 @@ using MaskGrid = HostGrid<int>;
 
 inline FloatGrid filledGrid(float value) {
   FloatGrid grid;
-  grid.cells.assign(kGridCells, value);
+  grid.cells.assign(kDefaultGridCells, value);
   return grid;
 }
 
@@ -36,7 +36,7 @@ template <typename T>
 class DeviceGrid {
  public:
   explicit DeviceGrid(const HostGrid<T>& initial = {}) {
-    EXPECT_EQ(cudaMalloc(reinterpret_cast<void**>(&pointer_), kGridCells * sizeof(T)),
+    EXPECT_EQ(cudaMalloc(reinterpret_cast<void**>(&pointer_), kDefaultGridCells * sizeof(T)),
               cudaSuccess);
     upload(initial);
   }
@@ -46,13 +46,13 @@ class DeviceGrid {
 
   T* get() const { return pointer_; }
   void upload(const HostGrid<T>& grid) {
-    EXPECT_EQ(cudaMemcpy(pointer_, grid.cells.data(), kGridCells * sizeof(T),
+    EXPECT_EQ(cudaMemcpy(pointer_, grid.cells.data(), kDefaultGridCells * sizeof(T),
                          cudaMemcpyHostToDevice),
               cudaSuccess);
   }
   HostGrid<T> download() const {
     HostGrid<T> grid;
-    EXPECT_EQ(cudaMemcpy(grid.cells.data(), pointer_, kGridCells * sizeof(T),
+    EXPECT_EQ(cudaMemcpy(grid.cells.data(), pointer_, kDefaultGridCells * sizeof(T),
                          cudaMemcpyDeviceToHost),
               cudaSuccess);
     return grid;
@@ -66,7 +66,7 @@ using DeviceMask = DeviceGrid<int>;
 
 // Configures the fixed launch geometry; call right before a launch stub.
 inline void configureGridLaunch() {
-  ASSERT_EQ(cudaConfigureCall(dim3(blocks_per_launch), dim3(threads_per_block)), cudaSuccess);
+  ASSERT_EQ(cudaConfigureCall(dim3(blocksPerLaunch(kN)), dim3(threads_per_block)), cudaSuccess);
 }
 
 inline std::uint32_t bitsOf(float value) { return std::bit_cast<std::uint32_t>(value); }

@@ -1,5 +1,5 @@
-// Test support for whole steps: the golden scenario's sources, and a watch on the launches of
-// a step that names each device buffer by the driver's allocation order.
+// Test support for whole steps: the golden scenario's sources, states on any grid, and a watch
+// on the launches of a step that names each device buffer by the driver's allocation order.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +10,20 @@
 #include "golden_scenario.h"
 #include "runtime_testing.h"
 
-inline void resetFluid() { fluid = FluidState{}; }
+inline void resetFluid(int n = kDefaultGridInterior) {
+  fluid = FluidState{};
+  if (n != kDefaultGridInterior) set_grid(fluid, n);
+}
+
+// The six fields a step writes, by name, for comparing two states cell by cell.
+struct NamedField {
+  const char* name;
+  std::vector<float> FluidState::*field;
+};
+inline constexpr NamedField kSteppedFields[] = {
+    {"u", &FluidState::u},       {"v", &FluidState::v},
+    {"u_prev", &FluidState::u_prev}, {"v_prev", &FluidState::v_prev},
+    {"dens", &FluidState::dens}, {"dens_prev", &FluidState::dens_prev}};
 
 // The driver allocates its buffers in this order.
 inline const char* const kBufferNames[] = {"gpuU",    "gpuV",        "gpuUPrev",   "gpuVPrev",

@@ -44,7 +44,7 @@ TEST(AddSource, AddsScaledSourceToEveryCellRoundingOnce) {
   EXPECT_EQ(result(0, 9), 3.0f);
   EXPECT_EQ(result(9, 9), 3.0f);
   EXPECT_EQ(result(3, 4), 0.239999995f);
-  for (int k = 0; k < kGridCells; ++k) {
+  for (int k = 0; k < kDefaultGridCells; ++k) {
     const float expected =
         static_cast<float>(static_cast<double>(x.cells[k]) + static_cast<double>(s.cells[k]) * kDt);
     ASSERT_EQ(bitsOf(result.cells[k]), bitsOf(expected)) << k;
@@ -80,12 +80,12 @@ TEST(Diffuse, SpreadsUnitSourceWithProgramRateAndDivisor) {
 TEST(Diffuse, UniformOnesStayExactlyOneEverywhere) {
   const FloatGrid ones = filledGrid(1.0f);
   const FloatGrid x = diffuseOnce(0, ones, ones, kDiff);
-  for (int k = 0; k < kGridCells; ++k) ASSERT_EQ(bitsOf(x.cells[k]), bitsOf(1.0f)) << k;
+  for (int k = 0; k < kDefaultGridCells; ++k) ASSERT_EQ(bitsOf(x.cells[k]), bitsOf(1.0f)) << k;
 }
 
 TEST(Diffuse, WithZeroRateCopiesSource) {
   FloatGrid before, x0;
-  for (int k = 0; k < kGridCells; ++k) {
+  for (int k = 0; k < kDefaultGridCells; ++k) {
     before.cells[k] = 1.0e6f + static_cast<float>(k);
     x0.cells[k] = 0.001f * static_cast<float>(k) - 3.0f;
   }

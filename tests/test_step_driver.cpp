@@ -23,9 +23,9 @@ using runtime_testing::RuntimeCall;
 // Every field of the state that a step may write, as raw bits.
 std::vector<std::uint32_t> fieldBits() {
   std::vector<std::uint32_t> bits;
-  for (const float* field : {fluid.u, fluid.v, fluid.u_prev, fluid.v_prev, fluid.dens,
-                             fluid.dens_prev}) {
-    for (int k = 0; k < kGridCells; ++k) bits.push_back(std::bit_cast<std::uint32_t>(field[k]));
+  for (const std::vector<float>* field : {&fluid.u, &fluid.v, &fluid.u_prev, &fluid.v_prev,
+                                          &fluid.dens, &fluid.dens_prev}) {
+    for (const float value : *field) bits.push_back(std::bit_cast<std::uint32_t>(value));
   }
   return bits;
 }
@@ -121,17 +121,18 @@ TEST_F(StepDriver, SecondStepAddsTheLeftoversOfTheFirstAsSources) {
   rightClickBurst(30, 90);
   gpuCalcFluid();
   // The leftovers (diffused density, pressure, divergence) come back in as sources.
-  std::vector<float> expectDens(kGridCells), expectU(kGridCells), expectV(kGridCells);
-  for (int k = 0; k < kGridCells; ++k) {
+  std::vector<float> expectDens(kDefaultGridCells), expectU(kDefaultGridCells),
+      expectV(kDefaultGridCells);
+  for (int k = 0; k < kDefaultGridCells; ++k) {
     expectDens[k] = static_cast<float>(fluid.dens[k] + static_cast<double>(fluid.dens_prev[k]) * fluid.dt);
     expectU[k] = static_cast<float>(fluid.u[k] + static_cast<double>(fluid.u_prev[k]) * fluid.dt);
     expectV[k] = static_cast<float>(fluid.v[k] + static_cast<double>(fluid.v_prev[k]) * fluid.dt);
   }
-  std::vector<float> densAfterSource(kGridCells), uAfterSource(kGridCells),
-      vAfterSource(kGridCells);
+  std::vector<float> densAfterSource(kDefaultGridCells), uAfterSource(kDefaultGridCells),
+      vAfterSource(kDefaultGridCells);
   {
     LaunchWatch watch([&](int index, const runtime_testing::LaunchObservation&) {
-      const auto bytes = kGridCells * sizeof(float);
+      const auto bytes = kDefaultGridCells * sizeof(float);
       if (index == 2) {
         cudaMemcpy(densAfterSource.data(), liveBuffer("gpuDens"), bytes, cudaMemcpyDeviceToHost);
       }
@@ -145,7 +146,7 @@ TEST_F(StepDriver, SecondStepAddsTheLeftoversOfTheFirstAsSources) {
   EXPECT_EQ(densAfterSource, expectDens);
   EXPECT_EQ(uAfterSource, expectU);
   EXPECT_EQ(vAfterSource, expectV);
-  EXPECT_NE(expectU, std::vector<float>(fluid.u, fluid.u + kGridCells))
+  EXPECT_NE(expectU, fluid.u)
       << "the scenario must leave a pressure to re-add";
 }
 
@@ -154,16 +155,17 @@ TEST_F(StepDriver, SkippedDiffusionAdvectsTheUndiffusedSource) {
   fluid.dens_prev[IX(20, 30)] = 7.0f;
   fluid.dens_prev[IX(21, 30)] = 3.5f;
   fluid.dens_prev[IX(0, 30)] = 2.0f;  // an edge cell's source is zeroed by the edge fill
-  const std::vector<float> source(fluid.dens_prev, fluid.dens_prev + kGridCells);
+  const std::vector<float> source = fluid.dens_prev;
   runtime_testing::injectFault(RuntimeCall::ConfigureCall, 2, cudaErrorInvalidConfiguration);
   testing::internal::CaptureStdout();
   gpuCalcFluid();
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 
-  EXPECT_EQ(std::vector<float>(fluid.dens_prev, fluid.dens_prev + kGridCells), source);
-  for (int j = 0; j <= kGridInterior + 1; ++j) {
-    for (int i = 0; i <= kGridInterior + 1; ++i) {
-      const bool edge = i == 0 || j == 0 || i == kGridInterior + 1 || j == kGridInterior + 1;
+  EXPECT_EQ(fluid.dens_prev, source);
+  for (int j = 0; j <= kDefaultGridInterior + 1; ++j) {
+    for (int i = 0; i <= kDefaultGridInterior + 1; ++i) {
+      const bool edge =
+          i == 0 || j == 0 || i == kDefaultGridInterior + 1 || j == kDefaultGridInterior + 1;
       EXPECT_EQ(fluid.dens[IX(i, j)], edge ? 0.0f : source[IX(i, j)]) << i << "," << j;
     }
   }
@@ -206,18 +208,18 @@ TEST_F(StepDriver, ObstacleMaskIsNeverWritten) {
   for (int j = 40; j <= 60; ++j) fluid.boundary[IX(45, j)] = 1;
   fluid.boundary[IX(0, 7)] = 1;  // on the edge, where it makes no obstacle
   rightClickBurst(50, 50);
-  const std::vector<std::int32_t> mask(fluid.boundary, fluid.boundary + kGridCells);
+  const std::vector<std::int32_t> mask = fluid.boundary;
   int launchesChecked = 0;
   LaunchWatch watch([&](int, const runtime_testing::LaunchObservation&) {
-    std::vector<std::int32_t> device(kGridCells);
-    cudaMemcpy(device.data(), liveBuffer("gpuBoundary"), kGridCells * sizeof(std::int32_t),
+    std::vector<std::int32_t> device(kDefaultGridCells);
+    cudaMemcpy(device.data(), liveBuffer("gpuBoundary"), kDefaultGridCells * sizeof(std::int32_t),
                cudaMemcpyDeviceToHost);
     EXPECT_EQ(device, mask);
     ++launchesChecked;
   });
   for (int step = 0; step < 3; ++step) gpuCalcFluid();
   EXPECT_EQ(launchesChecked, 45);
-  EXPECT_EQ(std::vector<std::int32_t>(fluid.boundary, fluid.boundary + kGridCells), mask);
+  EXPECT_EQ(fluid.boundary, mask);
 }
 
 struct FailureLine {

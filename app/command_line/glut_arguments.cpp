@@ -46,6 +46,7 @@ SplitArguments split_glut_arguments(int argc, char** argv) {
     if (option->takes_value) {
       split.glut.emplace_back(argv[++k]);
       if (argument == "-display") split.display_name = argv[k];
+      if (argument == "-geometry") split.geometry = argv[k];
     }
   }
   return split;

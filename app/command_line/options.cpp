@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <optional>
 #include <string_view>
 
 #include "frame_limits.h"
@@ -29,6 +30,51 @@ struct InfoRequests {
   bool help = false;
   bool version = false;
 };
+
+// The settings as typed, read once the whole line has parsed; empty when not given.
+struct SettingsText {
+  std::string grid, dt, diff, visc;
+};
+
+void add_settings(CLI::App& app, SettingsText& text) {
+  app.add_option("--grid", text.grid, "interior cells per side: 30 to 1022 with N + 2 a multiple "
+                                      "of 32 (default 126); finer grids cost more per step")
+      ->option_text("N");
+  app.add_option("--dt", text.dt, "time step of one simulation step (default 0.2)")
+      ->option_text("X");
+  app.add_option("--diff", text.diff, "diffusion rate of density (default 0.5)")
+      ->option_text("X");
+  app.add_option("--visc", text.visc, "viscosity, the diffusion rate of velocity (default 0)")
+      ->option_text("X");
+}
+
+// Each setting given, read and checked; the first bad one is the fault returned.
+std::optional<std::string> read_settings(const CLI::App& app, const SettingsText& text,
+                                         ChosenSettings& chosen) {
+  const auto fault = [](const char* name, const std::string& what) {
+    return std::string(name) + ": " + what;
+  };
+  if (app.count("--grid") != 0) {
+    auto grid = read_grid(text.grid);
+    if (auto* what = std::get_if<std::string>(&grid)) return fault("--grid", *what);
+    chosen.grid = std::get<int>(grid);
+  }
+  const struct {
+    const char* name;
+    const std::string& word;
+    RateKind kind;
+    std::optional<float>& value;
+  } rates[] = {{"--dt", text.dt, RateKind::TimeStep, chosen.dt},
+               {"--diff", text.diff, RateKind::Diffusion, chosen.diff},
+               {"--visc", text.visc, RateKind::Diffusion, chosen.visc}};
+  for (const auto& [name, word, kind, value] : rates) {
+    if (app.count(name) == 0) continue;
+    auto rate = read_rate(word, kind);
+    if (auto* what = std::get_if<std::string>(&rate)) return fault(name, *what);
+    value = std::get<float>(rate);
+  }
+  return std::nullopt;
+}
 
 void add_options(CLI::App& app, ProgramOptions& options, std::string& drawing,
                  InfoRequests& asked) {
@@ -64,8 +110,8 @@ void add_options(CLI::App& app, ProgramOptions& options, std::string& drawing,
   app.add_flag("--guard", options.guard,
                "clear the fields when a step leaves an infinite or NaN value");
   app.add_option("--workers", options.workers,
-                 "threads that share each step (default: the cores, at most 4); the results "
-                 "are the same with any number")
+                 "threads that share each step (default: the cores, at most one per 32 cells "
+                 "of a grid line); the results are the same with any number")
       ->check(CLI::Range(1u, kMostStepWorkers))
       ->option_text("N");
 }
@@ -97,6 +143,8 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, 
   std::string drawing = "cells";
   InfoRequests asked;
   add_options(app, options, drawing, asked);
+  SettingsText settings;
+  add_settings(app, settings);
 
   std::vector<const char*> argv;
   for (const std::string& argument : arguments) argv.push_back(argument.c_str());
@@ -104,6 +152,9 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, 
     app.parse(static_cast<int>(argv.size()), argv.data());
   } catch (const CLI::ParseError& error) {
     return report_error(err, error.what());
+  }
+  if (const auto fault = read_settings(app, settings, options.settings)) {
+    return report_error(err, *fault);
   }
   if (asked.help) {
     std::fputs(app.help().c_str(), out);

@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "simulation_settings.h"
 #include "view_drawing.h"
 
 struct ProgramOptions {
@@ -22,6 +23,7 @@ struct ProgramOptions {
   std::int64_t png_every = 1;      // a picture after every K-th frame
   bool guard = false;              // reset the fields when a step leaves a non-finite value
   unsigned workers = 0;            // host threads for one step; 0: the step's default
+  ChosenSettings settings;         // grid and physics named on the command line
 };
 
 // Either the options, or the exit status of a run that already ended: 0 after --help or

@@ -13,10 +13,10 @@ void print_field(int n, const float* field, std::FILE* out) {
 
 void print_dump(std::FILE* out) {
   std::fputs("\n\nDensity Field\n", out);
-  print_field(fluid.N, fluid.dens, out);
+  print_field(fluid.N, fluid.dens.data(), out);
   std::fputs("\n\nu Field\n", out);
-  print_field(fluid.N, fluid.u, out);
+  print_field(fluid.N, fluid.u.data(), out);
   std::fputs("\n\nv Field\n", out);
-  print_field(fluid.N, fluid.v, out);
+  print_field(fluid.N, fluid.v.data(), out);
   std::fprintf(out, "\n\nTotal Density: %f\n", static_cast<double>(fluid.total_density));
 }

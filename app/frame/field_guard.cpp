@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <initializer_list>
+#include <vector>
 
 #include "fluid_state.h"
 
@@ -13,10 +14,10 @@ void set_field_guard(bool on) { guard_on = on; }
 bool field_guard_on() { return guard_on; }
 
 bool fields_finite() {
-  for (const float* field : {fluid.u, fluid.v, fluid.u_prev, fluid.v_prev, fluid.dens,
-                             fluid.dens_prev}) {
-    for (int k = 0; k < kGridCells; ++k) {
-      if (!std::isfinite(field[k])) return false;
+  for (const std::vector<float>* field : {&fluid.u, &fluid.v, &fluid.u_prev, &fluid.v_prev,
+                                          &fluid.dens, &fluid.dens_prev}) {
+    for (const float value : *field) {
+      if (!std::isfinite(value)) return false;
     }
   }
   return true;

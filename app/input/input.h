@@ -20,5 +20,5 @@ bool mouse_motion_event(int x, int y);
 void apply_mouse(int button, int is_motion);
 
 // Interior row or column (1..n) under a pointer `offset` pixels along an axis `extent` pixels
-// long: truncate(offset / extent * 128), clamped. Defined for every offset and extent.
+// long: truncate(offset / extent * (n + 2)), clamped. Defined for every offset and extent.
 int pointer_cell(double offset, int extent, int n);

@@ -45,7 +45,8 @@ void paint_obstacle(int i, int j) {
 int pointer_cell(double offset, int extent, int n) {
   // A collapsed window has no pixels: every pointer lies past one edge or the other.
   if (extent <= 0) return offset > 0 ? n : 1;
-  const float scaled = static_cast<float>(offset / extent) * 128.0f;
+  // The factor is the grid's side, edge cells included (128 on the default grid), not n.
+  const float scaled = static_cast<float>(offset / extent) * static_cast<float>(n + 2);
   // Clamped in floating point before the conversion, which would be undefined out of int range;
   // for in-range values this equals truncating first and clamping after.
   if (!(scaled >= 1.0f)) return 1;

@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 #include <cstdlib>
+#include <vector>
 
 #include "fluid_state.h"
 #include "session_failure.h"
@@ -11,8 +12,11 @@ namespace {
 constexpr std::uint64_t kOffsetBasis = 0xcbf29ce484222325;
 constexpr std::uint64_t kPrime = 0x100000001b3;
 
-std::uint64_t fold(std::uint64_t hash, const void* data, std::size_t bytes) {
-  const auto* byte = static_cast<const unsigned char*>(data);
+// The field's bytes as stored, (N+2)^2 cells of 4 bytes.
+template <typename Cell>
+std::uint64_t fold(std::uint64_t hash, const std::vector<Cell>& field) {
+  const auto* byte = reinterpret_cast<const unsigned char*>(field.data());
+  const std::size_t bytes = field.size() * sizeof(Cell);
   for (std::size_t k = 0; k < bytes; ++k) hash = (hash ^ byte[k]) * kPrime;
   return hash;
 }
@@ -26,13 +30,13 @@ void print_checksum() {
 
 std::uint64_t field_checksum() {
   std::uint64_t hash = kOffsetBasis;
-  hash = fold(hash, fluid.u, sizeof fluid.u);
-  hash = fold(hash, fluid.v, sizeof fluid.v);
-  hash = fold(hash, fluid.u_prev, sizeof fluid.u_prev);
-  hash = fold(hash, fluid.v_prev, sizeof fluid.v_prev);
-  hash = fold(hash, fluid.dens, sizeof fluid.dens);
-  hash = fold(hash, fluid.dens_prev, sizeof fluid.dens_prev);
-  return fold(hash, fluid.boundary, sizeof fluid.boundary);
+  hash = fold(hash, fluid.u);
+  hash = fold(hash, fluid.v);
+  hash = fold(hash, fluid.u_prev);
+  hash = fold(hash, fluid.v_prev);
+  hash = fold(hash, fluid.dens);
+  hash = fold(hash, fluid.dens_prev);
+  return fold(hash, fluid.boundary);
 }
 
 void print_checksum_at_exit() { std::atexit(print_checksum); }

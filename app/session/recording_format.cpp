@@ -136,7 +136,43 @@ std::string header_expected() {
   return "expected the header \"" + std::string(kRecordingHeader) + "\"";
 }
 
+// The settings line's words after its first, as written by format_settings.
+std::variant<SimulationSettings, std::string> parse_settings(
+    const std::vector<std::string_view>& words) {
+  const std::string usage = "expected \"" + std::string(kSettingsWord) +
+                            " grid <N> dt <X> diff <X> visc <X>\"";
+  if (words.size() != 9 || words[1] != "grid" || words[3] != "dt" || words[5] != "diff" ||
+      words[7] != "visc") {
+    return usage;
+  }
+  SimulationSettings settings;
+  auto grid = read_grid(words[2]);
+  if (auto* what = std::get_if<std::string>(&grid)) return "grid: " + *what;
+  settings.grid = std::get<int>(grid);
+  const struct {
+    std::size_t at;
+    RateKind kind;
+    float SimulationSettings::*setting;
+  } rates[] = {{4, RateKind::TimeStep, &SimulationSettings::dt},
+               {6, RateKind::Diffusion, &SimulationSettings::diff},
+               {8, RateKind::Diffusion, &SimulationSettings::visc}};
+  for (const auto& [at, kind, setting] : rates) {
+    auto rate = read_rate(words[at], kind);
+    if (auto* what = std::get_if<std::string>(&rate)) {
+      return std::string(words[at - 1]) + ": " + *what;
+    }
+    settings.*setting = std::get<float>(rate);
+  }
+  return settings;
+}
+
 }  // namespace
+
+std::string format_settings(const SimulationSettings& settings) {
+  return std::string(kSettingsWord) + " grid " + std::to_string(settings.grid) + " dt " +
+         rate_text(settings.dt) + " diff " + rate_text(settings.diff) + " visc " +
+         rate_text(settings.visc);
+}
 
 std::string format_event(const InputEvent& event) {
   const std::string frame = std::to_string(event.frame) + " ";
@@ -159,7 +195,8 @@ std::string format_event(const InputEvent& event) {
 
 ParsedRecording read_recording_from(const ByteSource& source, const std::string& name,
                                     const ReadLimits& limits) {
-  std::vector<InputEvent> events;
+  Recording recording;
+  std::vector<InputEvent>& events = recording.events;
   bool header_read = false;
   const auto take_line = [&](std::int64_t number,
                              std::string_view line) -> std::optional<std::string> {
@@ -168,6 +205,14 @@ ParsedRecording read_recording_from(const ByteSource& source, const std::string&
       header_read = true;
       // Word by word, so that spacing around the header's words does not matter.
       if (words != words_of(kRecordingHeader)) return header_expected();
+      return std::nullopt;
+    }
+    if (!words.empty() && words[0] == kSettingsWord) {
+      if (recording.settings) return std::string("expected one settings line, found another");
+      if (!events.empty()) return std::string("expected the settings before the first event");
+      auto settings = parse_settings(words);
+      if (auto* what = std::get_if<std::string>(&settings)) return std::move(*what);
+      recording.settings = std::get<SimulationSettings>(settings);
       return std::nullopt;
     }
     if (words.empty() || words[0].front() == '#') return std::nullopt;
@@ -182,7 +227,7 @@ ParsedRecording read_recording_from(const ByteSource& source, const std::string&
   if (!fault && !header_read) fault = LineFault{1, header_expected()};
   // One line, whatever bytes the file name or the file held.
   if (fault) return printable(name + ":" + std::to_string(fault->line) + ": " + fault->what);
-  return events;
+  return recording;
 }
 
 ParsedRecording parse_recording(std::string_view text, const std::string& name,

@@ -37,7 +37,8 @@ void report(std::FILE* err, const std::string& path, const char* why) {
 
 }  // namespace
 
-bool start_recording(const std::string& path, bool overwrite, std::FILE* err) {
+bool start_recording(const std::string& path, bool overwrite,
+                     const std::optional<SimulationSettings>& settings, std::FILE* err) {
   // O_EXCL: an existing recording is never replaced by accident, not even one made meanwhile.
   const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
   recording = ::open(path.c_str(), flags, 0644);
@@ -47,7 +48,8 @@ bool start_recording(const std::string& path, bool overwrite, std::FILE* err) {
     return false;
   }
   recording_path = path;
-  if (!append_line(std::string(kRecordingHeader))) {
+  if (!append_line(std::string(kRecordingHeader)) ||
+      (settings && !append_line(format_settings(*settings)))) {
     report(err, path, std::strerror(errno));
     return false;
   }

@@ -3,13 +3,18 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "input_event.h"
+#include "simulation_settings.h"
 
 // Creates the recording at `path` (an existing file only with `overwrite`) and writes its
-// header. On failure prints one line on `err` and returns false; nothing has run yet then.
-bool start_recording(const std::string& path, bool overwrite, std::FILE* err = stderr);
+// header, and the settings line when `settings` is given. On failure prints one line on `err`
+// and returns false; nothing has run yet then.
+bool start_recording(const std::string& path, bool overwrite,
+                     const std::optional<SimulationSettings>& settings,
+                     std::FILE* err = stderr);
 
 // Appends `event` when a recording is open. A failed write ends the session with status 1;
 // the lines written before it stay as they were.

@@ -1,6 +1,7 @@
 // Prepares what the command line asks of a session before anything runs: the replay is read
-// and checked whole, the picture folder and the recording are made ready, the checksum is
-// set to print at exit. Any fault is one line on standard error and nothing runs.
+// and checked whole, the grid and physics are settled and the fields made, the picture folder
+// and the recording are made ready, the checksum is set to print at exit. Any fault is one
+// line on standard error and nothing runs.
 #pragma once
 
 #include <cstdint>

@@ -7,11 +7,14 @@
 #include <string>
 
 #include "cell_views.h"
+#include "fluid_state.h"
 #include "layered_views.h"
+#include "program_messages.h"
 
 namespace {
 
 ViewDrawing selected_drawing = ViewDrawing::Cells;
+bool told_too_small = false;
 
 // Mesa's software renderers; the classic swrast driver calls itself "Software Rasterizer".
 constexpr std::string_view kSoftwareRenderers[] = {"llvmpipe", "softpipe", "swrast",
@@ -25,6 +28,16 @@ ViewDrawing view_drawing() { return selected_drawing; }
 
 void draw_frame() {
   glClear(GL_COLOR_BUFFER_BIT);
+  // Narrower than one pixel a cell: the cells would all shrink to the corner, so none is drawn.
+  if (fluid.cell_size <= 0.0f) {
+    if (!told_too_small) {
+      told_too_small = true;
+      print_message(stderr, "the window is %d x %d pixels, narrower than one pixel a cell (%d "
+                    "cells a side); nothing is drawn while it is.",
+                    fluid.window_width, fluid.window_height, fluid.N);
+    }
+    return;
+  }
   if (selected_drawing == ViewDrawing::Layers) {
     draw_layered_views();
   } else {

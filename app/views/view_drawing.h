@@ -10,7 +10,8 @@ void set_view_drawing(ViewDrawing drawing);
 ViewDrawing view_drawing();
 
 // Clears the current framebuffer and draws the switched-on views in the selected way. Draws
-// only: the simulation is stepped by the frame step before it.
+// only: the simulation is stepped by the frame step before it. A window narrower than one
+// pixel a cell is only cleared, and the first time one line on standard error says so.
 void draw_frame();
 
 // True when `drawing` is cell by cell and `gl_renderer` (the GL_RENDERER string) names a

@@ -1,35 +1,49 @@
 #include "golden_scenario.h"
 
+namespace {
+
+int cellOf(const FluidState& s, int i, int j) { return i + (s.N + 2) * j; }
+
+// A place on the default grid's 128-cell side, moved to the same place on `s`'s grid.
+int scaled(const FluidState& s, int place) { return place * (s.N + 2) / kDefaultGridSide; }
+
+}  // namespace
+
 void rightClickBurst(int i, int j, FluidState& s, float cellSize) {
-  s.dens_prev[IX(i, j)] = s.N * cellSize;
-  s.u_prev[IX(i, j - 1)] = -cellSize;
-  s.u_prev[IX(i, j + 1)] = cellSize;
-  s.v_prev[IX(i - 1, j)] = -cellSize;
-  s.v_prev[IX(i + 1, j)] = cellSize;
+  s.dens_prev[cellOf(s, i, j)] = s.N * cellSize;
+  s.u_prev[cellOf(s, i, j - 1)] = -cellSize;
+  s.u_prev[cellOf(s, i, j + 1)] = cellSize;
+  s.v_prev[cellOf(s, i - 1, j)] = -cellSize;
+  s.v_prev[cellOf(s, i + 1, j)] = cellSize;
 }
 
 void bottomSource(FluidState& s, float cellSize) {
-  s.dens_prev[IX(1, s.source_column)] = s.N * cellSize;
-  s.v_prev[IX(1, s.source_column)] = cellSize;
+  s.dens_prev[cellOf(s, 1, s.source_column)] = s.N * cellSize;
+  s.v_prev[cellOf(s, 1, s.source_column)] = cellSize;
 }
 
 void placeGoldenObstacles(FluidState& s) {
-  for (int i = 44; i <= 84; ++i) {
-    for (int j = 44; j <= 84; ++j) {
-      const int di = i - 64, dj = j - 64;
+  const int centre = scaled(s, 64);
+  const int inner = scaled(s, 16), outer = scaled(s, 19);
+  const int gapBeyond = scaled(s, 10), gapHalfWidth = scaled(s, 3);
+  for (int i = centre - scaled(s, 20); i <= centre + scaled(s, 20); ++i) {
+    for (int j = centre - scaled(s, 20); j <= centre + scaled(s, 20); ++j) {
+      const int di = i - centre, dj = j - centre;
       const int r2 = di * di + dj * dj;
-      if (r2 >= 16 * 16 && r2 <= 19 * 19 && !(dj > 10 && di > -3 && di < 3)) {
-        s.boundary[IX(i, j)] = 1;
+      if (r2 >= inner * inner && r2 <= outer * outer &&
+          !(dj > gapBeyond && di > -gapHalfWidth && di < gapHalfWidth)) {
+        s.boundary[cellOf(s, i, j)] = 1;
       }
     }
   }
 }
 
 void addGoldenSources(FluidState& s, int step) {
+  const auto burst = [&](int i, int j) { rightClickBurst(scaled(s, i), scaled(s, j), s); };
   if (step % 10 == 0) bottomSource(s);
-  if (step == 0) rightClickBurst(64, 64, s);
-  if (step == 5) rightClickBurst(20, 100, s);
-  if (step == 12) rightClickBurst(100, 30, s);
-  if (step == 20) s.u_prev[IX(30, 40)] += 12.0f;
-  if (step == 33) rightClickBurst(66, 70, s);
+  if (step == 0) burst(64, 64);
+  if (step == 5) burst(20, 100);
+  if (step == 12) burst(100, 30);
+  if (step == 20) s.u_prev[cellOf(s, scaled(s, 30), scaled(s, 40))] += 12.0f;
+  if (step == 33) burst(66, 70);
 }

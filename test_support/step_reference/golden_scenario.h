@@ -1,6 +1,7 @@
 // The golden scenario shared by the regression tests and the benchmarks: a ring of obstacles
 // with a gap around the centre, right-click bursts inside and outside it, the bottom source
-// fed every tenth step and a drag-like push, over fifty steps.
+// fed every tenth step and a drag-like push, over fifty steps. On other grids than the default
+// 128-cell side every place scales with the side, so the scenario keeps its shape.
 #pragma once
 
 #include "fluid_state.h"

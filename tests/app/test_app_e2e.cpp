@@ -260,10 +260,19 @@ TEST_F(ProgramInX, SurvivesATinyWindowWithDragsFarOutsideIt) {
   x_.click(1, 600, 300);
   x_.type('B');
   ASSERT_TRUE(x_.wait_for_frames(kFramesUntilShown)) << "frames of the 1 x 1 window";
+  // Cells of no pixel are not drawn, and the program says so.
+  const auto told = [&] {
+    return read_file(stderr_path()).find("narrower than one pixel a cell") != std::string::npos;
+  };
+  ASSERT_TRUE(wait_until(told, 10s)) << read_file(stderr_path());
 
   ASSERT_TRUE(x_.resize(kWindowSide, kWindowSide));
   x_.type('r');
   EXPECT_TRUE(drop_density_and_wait(64, 64));
+  ASSERT_TRUE(x_.resize(2, 2));
+  ASSERT_TRUE(x_.wait_for_frames(kFramesUntilShown));
+  const std::string told_once = read_file(stderr_path());
+  EXPECT_EQ(told_once.find("narrower"), told_once.rfind("narrower")) << told_once;
 }
 
 // The largest window X allows is more than the software renderer can draw: the program keeps
@@ -397,6 +406,36 @@ TEST(LayeredDrawing, DrawsTheObstacleAndDensityViewsPixelForPixelAsCellByCell) {
     EXPECT_TRUE(shows_density(reference));
     const Capture layered = layers.first_capture(redrawn);
     EXPECT_EQ(reference, layered) << width << "x" << height << ": " << difference(reference, layered);
+  }
+}
+
+// The window opens at 4 pixels a cell, at fewer where that does not fit the 1280 x 1024 screen,
+// and at the size -geometry gives when it gives one. A right click at the window's centre drops
+// density on the centre cell of any grid, drawn under the pointer.
+TEST(WindowSize, OpensAtFourPixelsACellWithinTheScreenUnlessGeometryGivesASize) {
+  const struct {
+    std::vector<std::string> arguments;
+    int width, height;
+  } cases[] = {
+      {{"--draw=layers"}, 512, 512},
+      {{"--draw=layers", "--grid=62"}, 256, 256},
+      {{"--draw=layers", "--grid=510"}, 1024, 1024},
+      {{"--draw=layers", "--grid=254", "-geometry", "300x200"}, 300, 200},
+  };
+  for (const auto& [arguments, width, height] : cases) {
+    SCOPED_TRACE(arguments.back());
+    ProgramRun run;
+    ASSERT_TRUE(run.start(arguments));
+    const Capture opened = run.first_capture(
+        [&](const Capture& c) { return c.width == width && c.height == height; });
+    EXPECT_EQ(opened.width, width);
+    EXPECT_EQ(opened.height, height);
+    if (width != height) continue;  // cells and pointer agree only in a square window
+    run.x.click(3, width / 2, height / 2);
+    const auto burst_shown = [&](const Capture& c) {
+      return c.at(width / 2, height / 2) != kBlack;
+    };
+    EXPECT_FALSE(run.first_capture(burst_shown).pixels.empty()) << "no density at the centre";
   }
 }
 

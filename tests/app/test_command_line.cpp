@@ -40,7 +40,8 @@ TEST(CommandLine, NoOptionsMeansTheDefaultSession) {
 TEST(CommandLine, OptionsAreTakenInBothSpellings) {
   const Outcome outcome = parse({"--draw=layers", "--headless", "--replay", "a.rec", "--frames",
                                  "12", "--png=pics", "--every=3", "--checksum",
-                                 "--guard", "--record", "b.rec", "--overwrite", "--workers=3"});
+                                 "--guard", "--record", "b.rec", "--overwrite", "--workers=3",
+                                 "--grid=254", "--dt", "0.1", "--diff=0", "--visc", "1e-3"});
   ASSERT_EQ(outcome.status, -1) << outcome.err;
   const ProgramOptions& o = outcome.options;
   EXPECT_EQ(o.drawing, ViewDrawing::Layers);
@@ -50,7 +51,12 @@ TEST(CommandLine, OptionsAreTakenInBothSpellings) {
   EXPECT_EQ(o.png_every, 3);
   EXPECT_EQ(o.record_path, "b.rec");
   EXPECT_EQ(o.workers, 3u);
+  EXPECT_EQ(o.settings.grid, 254);
+  EXPECT_EQ(o.settings.dt, 0.1f);
+  EXPECT_EQ(o.settings.diff, 0.0f);
+  EXPECT_EQ(o.settings.visc, 1e-3f);
   EXPECT_TRUE(o.headless && o.checksum && o.guard && o.overwrite);
+  EXPECT_FALSE(parse({}).options.settings.grid) << "unset unless given";
 }
 
 TEST(CommandLine, HelpAndVersionPrintOnStandardOutputAndEndWithZero) {
@@ -86,6 +92,25 @@ TEST(CommandLine, BadInputIsOneLineOnStandardErrorWithStatusTwo) {
       {{"--workers=65"}, "--workers"},
       {{"--workers=two"}, "--workers"},
       {{"--workers=-1"}, "--workers"},
+      // Grids whose lines are not whole blocks of 32 cells, or beyond the bounds.
+      {{"--grid=100"}, "--grid: expected N from 30 to 1022 with N + 2 a multiple of 32"},
+      {{"--grid=0"}, "--grid: expected N from 30"},
+      {{"--grid=1054"}, "--grid: expected N from 30"},
+      {{"--grid=-2"}, "--grid: expected N from 30"},
+      {{"--grid=254.0"}, "found \"254.0\""},
+      {{"--grid", ""}, "--grid: expected N"},
+      // Rates: finite decimal numbers, the time step above 0, the diffusion rates not below.
+      {{"--dt=0"}, "--dt: expected a finite decimal number greater than 0, found \"0\""},
+      {{"--dt=-0.1"}, "--dt: expected a finite decimal number greater than 0"},
+      {{"--dt=fast"}, "--dt: expected a finite decimal number greater than 0"},
+      {{"--dt=1e39"}, "--dt: expected a finite decimal number greater than 0"},
+      {{"--diff=inf"}, "--diff: expected a finite decimal number, 0 or more, found \"inf\""},
+      {{"--diff=nan"}, "--diff: expected a finite decimal number, 0 or more"},
+      {{"--visc=-1"}, "--visc: expected a finite decimal number, 0 or more, found \"-1\""},
+      {{"--visc=-0"}, "--visc: expected a finite decimal number, 0 or more"},
+      {{"--visc=0x1p-3"}, "--visc: expected a finite decimal number, 0 or more"},
+      {{"--visc=0.1 "}, "--visc: expected a finite decimal number, 0 or more"},
+      {{"--help", "--grid=100"}, "--grid"},
       // --help and --version answer only a command line that is right as a whole.
       {{"--version", "--bogus"}, "--bogus"},
       {{"--bogus", "--version"}, "--bogus"},

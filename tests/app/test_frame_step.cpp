@@ -65,14 +65,14 @@ TEST_F(FrameStep, RunningStepsEveryFrameAndClearsAPendingRequest) {
 
 // 2^24 absorbs every 1.0 added after it in float; any other order or a wider sum keeps them.
 void big_first_then_ones() {
-  for (int i = 0; i < kGridCells; ++i) fluid.dens[i] = 1.0f;
+  for (int i = 0; i < kDefaultGridCells; ++i) fluid.dens[i] = 1.0f;
   fluid.dens[IX(126, 1)] = 16777216.0f;
   fluid.dens[IX(0, 5)] = 1000.0f;  // edge cells are not counted
 }
 
 // Top row first, left to right: the big pair cancels before any 1.0 arrives.
 void cancelling_pair_in_the_top_row() {
-  for (int i = 0; i < kGridCells; ++i) fluid.dens[i] = 1.0f;
+  for (int i = 0; i < kDefaultGridCells; ++i) fluid.dens[i] = 1.0f;
   fluid.dens[IX(126, 1)] = 16777216.0f;
   fluid.dens[IX(126, 2)] = -16777216.0f;
 }
@@ -95,29 +95,29 @@ TEST_F(FrameStep, DumpFollowsEveryStepWhileSwitchedOn) {
 }
 
 // A step that leaves one non-finite value (or none) in one field, after some density.
-float* poisoned_field = nullptr;
+std::vector<float> FluidState::*poisoned_field = nullptr;
 float poison = 0.0f;
 void step_leaving_poison() {
   fluid.dens[IX(10, 10)] = 5.0f;
   fluid.boundary[IX(3, 3)] = 1;
-  if (poisoned_field != nullptr) poisoned_field[IX(64, 0)] = poison;
+  if (poisoned_field != nullptr) (fluid.*poisoned_field)[IX(64, 0)] = poison;
 }
 
 TEST_F(FrameStep, GuardResetsFieldsAfterANonFiniteStepAndSaysSoOnce) {
   const float inf = std::numeric_limits<float>::infinity();
   const float nan = std::numeric_limits<float>::quiet_NaN();
   struct Row {
-    float* field;
+    std::vector<float> FluidState::*field;
     float value;
     bool guard;
     bool reset;
   };
   const Row rows[] = {
-      {fluid.u, nan, true, true},        {fluid.v, -inf, true, true},
-      {fluid.u_prev, inf, true, true},   {fluid.v_prev, nan, true, true},
-      {fluid.dens, inf, true, true},     {fluid.dens_prev, nan, true, true},
-      {nullptr, 0.0f, true, false},      {fluid.dens, nan, false, false},
-      {fluid.dens, std::numeric_limits<float>::max(), true, false},
+      {&FluidState::u, nan, true, true},        {&FluidState::v, -inf, true, true},
+      {&FluidState::u_prev, inf, true, true},   {&FluidState::v_prev, nan, true, true},
+      {&FluidState::dens, inf, true, true},     {&FluidState::dens_prev, nan, true, true},
+      {nullptr, 0.0f, true, false},             {&FluidState::dens, nan, false, false},
+      {&FluidState::dens, std::numeric_limits<float>::max(), true, false},
   };
   int index = 0;
   for (const Row& row : rows) {

@@ -145,7 +145,8 @@ TEST_F(Installed, TheManualPageHasTheOptionsKeysMouseRecordingAndExitStatusesAnd
   }
   for (const char* option : {"\\-\\-draw", "\\-\\-record", "\\-\\-overwrite", "\\-\\-replay",
                              "\\-\\-headless", "\\-\\-frames", "\\-\\-checksum", "\\-\\-png",
-                             "\\-\\-every", "\\-\\-guard", "\\-\\-workers"}) {
+                             "\\-\\-every", "\\-\\-guard", "\\-\\-workers", "\\-\\-grid",
+                             "\\-\\-dt", "\\-\\-diff", "\\-\\-visc"}) {
     EXPECT_NE(page.find(std::string("\\fB") + option + "\\fR"), std::string::npos) << option;
   }
   EXPECT_EQ(page.find("Mouse:"), std::string::npos) << "the help's short table, once more";

@@ -22,7 +22,9 @@ Flags flags() {
 }
 
 bool fields_equal(const FluidState& a, const FluidState& b) {
-  const auto same = [](const auto& x, const auto& y) { return std::memcmp(x, y, sizeof x) == 0; };
+  const auto same = [](const auto& x, const auto& y) {
+    return x.size() == y.size() && std::memcmp(x.data(), y.data(), x.size() * sizeof x[0]) == 0;
+  };
   return same(a.u, b.u) && same(a.v, b.v) && same(a.u_prev, b.u_prev) && same(a.v_prev, b.v_prev) &&
          same(a.dens, b.dens) && same(a.dens_prev, b.dens_prev) && same(a.boundary, b.boundary);
 }

@@ -15,7 +15,7 @@ std::string fault_of(const std::string& text) {
   return fault != nullptr ? *fault : "(accepted)";
 }
 
-TEST(RecordingFormat, EveryEventKindSurvivesWritingAndReadingBack) {
+TEST(RecordingFormat, SettingsAndEveryEventKindSurviveWritingAndReadingBack) {
   const std::vector<InputEvent> events = {
       {.frame = 0, .kind = InputKind::Reshape, .width = 512, .height = 512},
       {.frame = 3, .kind = InputKind::Mouse, .button = 2, .state = 0, .x = 200, .y = 300},
@@ -26,10 +26,21 @@ TEST(RecordingFormat, EveryEventKindSurvivesWritingAndReadingBack) {
   for (const InputEvent& event : events) text += format_event(event) + "\n";
   EXPECT_EQ(format_event(events[1]), "3 mouse 2 0 200 300");
   const ParsedRecording parsed = parse_recording(text, "take.rec");
-  ASSERT_TRUE(std::holds_alternative<std::vector<InputEvent>>(parsed)) << fault_of(text);
-  EXPECT_EQ(std::get<std::vector<InputEvent>>(parsed), events);
+  ASSERT_TRUE(std::holds_alternative<Recording>(parsed)) << fault_of(text);
+  EXPECT_EQ(std::get<Recording>(parsed), (Recording{.settings = std::nullopt, .events = events}));
   // Written by hand on another system: tabs, runs of spaces and CRLF line ends.
   EXPECT_EQ(fault_of("velmar-recording 1\r\n7\tkey  32 1 2\r\n"), "(accepted)");
+
+  // The settings line, after comments and before the events, reads back to the same bits.
+  const SimulationSettings settings{.grid = 1022, .dt = 1e-45f, .diff = 3.4028235e38f,
+                                    .visc = 0.1f};
+  EXPECT_EQ(format_settings(settings),
+            "#velmar-settings grid 1022 dt 1e-45 diff 3.4028235e+38 visc 0.1");
+  const std::string events_text = text.substr(kHeader.size());
+  const ParsedRecording stated = parse_recording(
+      kHeader + "# x\n\n" + format_settings(settings) + "\r\n" + events_text, "take.rec");
+  ASSERT_TRUE(std::holds_alternative<Recording>(stated)) << std::get<std::string>(stated);
+  EXPECT_EQ(std::get<Recording>(stated), (Recording{.settings = settings, .events = events}));
 }
 
 TEST(RecordingFormat, EachFaultNamesTheFileLineAndWhatWasExpected) {
@@ -60,6 +71,25 @@ TEST(RecordingFormat, EachFaultNamesTheFileLineAndWhatWasExpected) {
       {kHeader + "1 reshape -5 10\n", "take.rec:2: expected <width> from 0 to 2147483647, found -5"},
       {kHeader + "99999999999999999999 key 1 0 0\n",
        "take.rec:2: expected <frame> from 0 to 999999999999, found 99999999999999999999"},
+      // The settings line: its form, its values as the options take them, one, before events.
+      {kHeader + "#velmar-settings grid 254\n",
+       "take.rec:2: expected \"#velmar-settings grid <N> dt <X> diff <X> visc <X>\""},
+      {kHeader + "#velmar-settings dt 0.2 grid 254 diff 0.5 visc 0\n",
+       "take.rec:2: expected \"#velmar-settings grid <N> dt <X> diff <X> visc <X>\""},
+      {kHeader + "#velmar-settings grid 100 dt 0.2 diff 0.5 visc 0\n",
+       "take.rec:2: grid: expected N from 30 to 1022 with N + 2 a multiple of 32 (30, 62, 94, "
+       "126, ..., 1022), found \"100\""},
+      {kHeader + "#velmar-settings grid 254 dt 0 diff 0.5 visc 0\n",
+       "take.rec:2: dt: expected a finite decimal number greater than 0, found \"0\""},
+      {kHeader + "#velmar-settings grid 254 dt 0.2 diff nan visc 0\n",
+       "take.rec:2: diff: expected a finite decimal number, 0 or more, found \"nan\""},
+      {kHeader + "#velmar-settings grid 254 dt 0.2 diff 0.5 visc -1\n",
+       "take.rec:2: visc: expected a finite decimal number, 0 or more, found \"-1\""},
+      {kHeader + "0 key 32 0 0\n#velmar-settings grid 254 dt 0.2 diff 0.5 visc 0\n",
+       "take.rec:3: expected the settings before the first event"},
+      {kHeader + "#velmar-settings grid 62 dt 0.2 diff 0.5 visc 0\n"
+                 "#velmar-settings grid 62 dt 0.2 diff 0.5 visc 0\n",
+       "take.rec:3: expected one settings line, found another"},
   };
   for (const auto& [text, fault] : cases) {
     SCOPED_TRACE(text);

@@ -23,7 +23,7 @@ const std::string kHeader = "velmar-recording 1\n";
 
 std::string outcome(const ParsedRecording& parsed) {
   if (const auto* fault = std::get_if<std::string>(&parsed)) return *fault;
-  return "(accepted " + std::to_string(std::get<std::vector<InputEvent>>(parsed).size()) +
+  return "(accepted " + std::to_string(std::get<Recording>(parsed).events.size()) +
          " events)";
 }
 

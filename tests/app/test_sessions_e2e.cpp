@@ -181,6 +181,44 @@ TEST_F(Session, AHandWrittenRecordingReplaysToTheSameFieldsEveryTime) {
   EXPECT_EQ(checksum_line(longer), checksum_line(first));
 }
 
+// Settings other than the defaults travel with a recording: its replay needs no options,
+// headless or in the window, options may repeat them, and options that contradict them are
+// refused before anything runs or is recorded.
+TEST_F(Session, ARecordingMadeWithSettingsReplaysWithThemAlone) {
+  ASSERT_TRUE(start_xvfb());
+  const std::string hand = dir_ + "/hand.rec", take = dir_ + "/take.rec";
+  write_file(hand, kHandWritten + "20 key 27 0 0\n");
+  std::string made, plain;
+  ASSERT_EQ(run({"--headless", "--replay", hand, "--grid=254", "--dt=0.1", "--visc=0.001",
+                 "--record", take, "--checksum"}, made), 0) << made;
+  ASSERT_EQ(run({"--headless", "--replay", hand, "--checksum"}, plain), 0) << plain;
+  ASSERT_NE(checksum_line(made), checksum_line(plain)) << "the settings change the fields";
+  const std::string text = read_file(take);
+  EXPECT_EQ(text.rfind("velmar-recording 1\n#velmar-settings grid 254 dt 0.1 diff 0.5 visc 0.001\n"
+                       "0 reshape 512 512\n", 0), 0u) << text;
+
+  const struct {
+    std::vector<std::string> arguments;
+    std::vector<std::string> env;
+  } replays[] = {
+      {{"--headless", "--replay", take, "--checksum"}, {}},
+      {{"--replay", take, "--checksum"}, {display_env()}},
+      {{"--headless", "--replay", take, "--grid", "254", "--dt=0.1", "--checksum"}, {}},
+  };
+  for (const auto& [arguments, env] : replays) {
+    SCOPED_TRACE(arguments.front());
+    std::string replayed;
+    EXPECT_EQ(run(arguments, replayed, env), 0) << replayed;
+    EXPECT_EQ(checksum_line(replayed), checksum_line(made));
+  }
+  std::string refused;
+  EXPECT_EQ(run({"--headless", "--replay", take, "--grid=126", "--record", dir_ + "/new.rec"},
+                refused), 2);
+  EXPECT_EQ(refused, "velmar_stable_fluids: --grid 126 contradicts the recording " + take +
+                         ", made with grid 254\n");
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/new.rec")) << "nothing ran, nothing recorded";
+}
+
 TEST_F(Session, AHeadlessPictureIsWhatTheWindowShows) {
   ASSERT_TRUE(start_xvfb());
   write_file(dir_ + "/hand.rec", kHandWritten);

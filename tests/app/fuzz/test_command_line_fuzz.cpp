@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -29,6 +30,7 @@ const std::vector<std::vector<std::string>> kCommandLines = {
     {"-display", ":1", "-geometry", "600x400+0+0", "-iconic", "--replay=take.rec"},
     {"-direct", "-indirect", "-gldebug", "-sync", "--help"},
     {"--version"},
+    {"--grid", "254", "--dt=0.1", "--diff", "0.25", "--visc=0"},
 };
 
 const std::vector<std::string> kTokens = {
@@ -37,7 +39,9 @@ const std::vector<std::string> kTokens = {
     "--png", "--every", "--every=0", "--guard", "--workers", "--workers=0", "--workers=65",
     "--workers=4294967297", "--help", "-h", "--version", "-display", "-geometry", "-iconic", "--",
     "-", "", "=", "--=", "-99999999999999999999", "1e3", "0x10", "nan", "/dev/null", "\xff\xfe",
-    std::string(1, '\0'), std::string(5000, 'a'), "--frames=18446744073709551616"};
+    std::string(1, '\0'), std::string(5000, 'a'), "--frames=18446744073709551616", "--grid",
+    "--grid=1022", "--grid=1054", "--dt", "--dt=0", "--diff", "--visc", "--visc=-0", "1e-45",
+    "3.4028235e38", "inf", "62"};
 
 // Mutates whole arguments most of the time, and the bytes inside one now and then.
 std::vector<std::string> make_case(std::uint64_t seed, std::uint64_t index) {
@@ -111,6 +115,14 @@ std::string check_case(const std::vector<std::string>& arguments,
   }
   if (options.headless && options.replay_path.empty() && !options.frames) {
     return "accepted --headless with nothing to run";
+  }
+  const ChosenSettings& s = options.settings;
+  const auto bad_rate = [](const std::optional<float>& rate, bool positive) {
+    return rate && (!std::isfinite(*rate) || std::signbit(*rate) || (positive && *rate == 0.0f));
+  };
+  if ((s.grid && (*s.grid < 30 || *s.grid > 1022 || (*s.grid + 2) % 32 != 0)) ||
+      bad_rate(s.dt, true) || bad_rate(s.diff, false) || bad_rate(s.visc, false)) {
+    return "accepted a setting out of its range";
   }
   return {};
 }

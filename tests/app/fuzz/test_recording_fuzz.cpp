@@ -7,11 +7,13 @@
 //   fault before them was refused first;
 // - a fault reads "NAME:LINE: ..." on one line, without control characters;
 // - a recording within the limits reads the same in any pieces as in one;
-// - accepted events are in range, in frame order, and read back the same once written out.
+// - accepted settings and events are in range, events in frame order, and all read back the
+//   same once written out.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -32,7 +34,8 @@ const std::vector<std::string> kTokens = {
     "velmar-recording 1", "velmar-recording", "key", "mouse", "motion", "reshape", "#", "\n", " ",
     "\t", "\r\n", "0", "-0", "+1", "-1", "255", "256", "2147483647", "2147483648", "-2147483648",
     "-2147483649", "999999999999", "1000000000000", "99999999999999999999", "1e9", "0x10", "1.5",
-    "nan", "inf", "-inf", std::string(1, '\0'), "\xef\xbb\xbf", "27"};
+    "nan", "inf", "-inf", std::string(1, '\0'), "\xef\xbb\xbf", "27", "#velmar-settings", "grid",
+    "dt", "diff", "visc", "254", "1022", "0.2", "1e-45", "3.4028235e+38", "-0"};
 
 std::vector<std::string> checked_in_recordings() {
   std::vector<std::filesystem::path> paths;
@@ -172,10 +175,18 @@ LimitsPassed limits_passed(const std::string& delivered) {
   return passed;
 }
 
-std::string events_fault(const std::vector<InputEvent>& events) {
+std::string recording_fault(const Recording& recording) {
   std::int64_t previous = 0;
   std::string written = "velmar-recording 1\n";
-  for (const InputEvent& event : events) {
+  if (const auto& s = recording.settings) {
+    if (s->grid < 30 || s->grid > 1022 || (s->grid + 2) % 32 != 0 || !(s->dt > 0.0f) ||
+        !std::isfinite(s->dt) || std::signbit(s->diff) || !std::isfinite(s->diff) ||
+        std::signbit(s->visc) || !std::isfinite(s->visc)) {
+      return "a setting out of range";
+    }
+    written += format_settings(*s) + "\n";
+  }
+  for (const InputEvent& event : recording.events) {
     if (event.frame < previous || event.frame > kMostFrames) return "a frame out of order or range";
     if (event.key < 0 || event.key > 255 || event.button < 0 || event.button > 255 ||
         event.state < 0 || event.state > 1 || event.width < 0 || event.height < 0) {
@@ -185,8 +196,8 @@ std::string events_fault(const std::vector<InputEvent>& events) {
     written += format_event(event) + "\n";
   }
   const ParsedRecording again = parse_recording(written, kName);
-  const auto* read_back = std::get_if<std::vector<InputEvent>>(&again);
-  if (read_back == nullptr || *read_back != events) return "the events read back differently";
+  const auto* read_back = std::get_if<Recording>(&again);
+  if (read_back == nullptr || *read_back != recording) return "the recording read back differently";
   return {};
 }
 
@@ -220,7 +231,7 @@ std::string check_case(const FuzzCase& fuzz_case, std::map<std::string, int>& ou
   }
   const ParsedRecording whole = parse_recording(delivery.delivered, kName, kSmall);
   if (whole != parsed) return "read differently in pieces than in one";
-  if (fault == nullptr) return events_fault(std::get<std::vector<InputEvent>>(parsed));
+  if (fault == nullptr) return recording_fault(std::get<Recording>(parsed));
   return {};
 }
 
