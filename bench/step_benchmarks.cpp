@@ -82,7 +82,11 @@ void BM_CalcFluid(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   loadGoldenState(fluid, n);
   runtime_parallel::setWorkers(static_cast<unsigned>(state.range(1)));
+  const runtime_testing::WorkerWaits before = runtime_testing::workerWaits();
   for (auto _ : state) gpuCalcFluid();
+  state.counters["shared_launches"] =
+      static_cast<double>(runtime_testing::workerWaits().launches - before.launches) /
+      static_cast<double>(state.iterations());
   runtime_parallel::setWorkers(runtime_parallel::defaultWorkers());
   const double cells = static_cast<double>(state.iterations()) * grid_cells(n);
   state.counters["cells_per_s"] = benchmark::Counter(cells, benchmark::Counter::kIsRate);

@@ -27,7 +27,7 @@ std::atomic<bool> lastLaunchShared{true};
 // Handing a tile to another core costs a few hundred nanoseconds and some of the caches' warmth,
 // so a tile should hold some microseconds of work. Rows beyond a few dozen add hand-offs, not
 // balance.
-constexpr double kLeastTileNs = 5'000;
+constexpr double kLeastTileNs = 10'000;
 constexpr std::uint32_t kMostRows = 32;
 // Rows of a kernel not yet measured: enough for its first launch to be shared.
 constexpr std::uint32_t kRowsUnmeasured = 16;
@@ -41,9 +41,10 @@ double nanosecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::nano>(Clock::now() - start).count();
 }
 
-// What launches of one kernel have been seen to cost.
+// What launches of one kernel on one grid have been seen to cost.
 struct KernelCost {
   cudaEntryThunk entry = nullptr;
+  std::uint64_t blocks = 0;
   // One launch run by one thread: the least seen lately, since a thread that loses its core
   // makes some launches longer.
   double aloneNs = 0;  // 0: not measured yet
@@ -69,15 +70,15 @@ struct KernelCost {
   }
 };
 
-// Kernels are few; the oldest entry gives way when a new kernel comes.
+// Kernels and grids are few; the oldest entry gives way when a new one comes.
 class KernelCosts {
  public:
-  KernelCost& of(cudaEntryThunk entry) {
+  KernelCost& of(cudaEntryThunk entry, std::uint64_t blocks) {
     for (KernelCost& cost : costs_) {
-      if (cost.entry == entry) return cost;
+      if (cost.entry == entry && cost.blocks == blocks) return cost;
     }
     KernelCost& fresh = costs_[next_++ % costs_.size()];
-    fresh = KernelCost{entry};
+    fresh = KernelCost{entry, blocks};
     return fresh;
   }
 
@@ -137,7 +138,7 @@ bool runOnWorkers(Participant& launcher, const LaunchJob& job, bool& diverged) {
     return false;
   }
   static KernelCosts costs;  // only the launching thread reads and writes them
-  KernelCost& cost = costs.of(job.kernel->deviceFunction);
+  KernelCost& cost = costs.of(job.kernel->deviceFunction, blocks);
   // No more threads than blocks in a line; columns enough for each thread's share to be two,
   // so that a thread blocked in its own can work in another's.
   const auto threads = static_cast<unsigned>(std::min<std::uint64_t>(wanted, blocksPerLine));
