@@ -162,8 +162,7 @@ bool runOnWorkers(Participant& launcher, const LaunchJob& job, bool& diverged) {
   const double tileNs = cost.aloneNs > 0 ? cost.aloneNs / (shape.rows * shape.columns) : 0;
   const auto patience = std::chrono::nanoseconds(
       static_cast<std::int64_t>(std::clamp(3 * tileNs, 20'000.0, 500'000.0)));
-  const PoolLaunchReport report =
-      runOnPool(launcher, job, shape, threads, patience);
+  const PoolLaunchReport report = runOnPool(launcher, job, shape, threads, patience);
   if (!report.ran) return false;
   diverged = report.diverged;
   threadsInLastLaunch.store(report.threadsThatRan, std::memory_order_relaxed);

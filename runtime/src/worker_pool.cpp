@@ -145,7 +145,8 @@ void WorkerPool::runTile(Participant& me, std::uint32_t serial, Tile tile) {
     me.begunLaunch = serial;
   }
   const std::int64_t start = nowNs();
-  forEachBlockOf(shape_, tile, [&](std::uint64_t b) { me.runner.runBlock(blockAt(b, job.gridSize)); });
+  forEachBlockOf(shape_, tile,
+                 [&](std::uint64_t b) { me.runner.runBlock(blockAt(b, job.gridSize)); });
   if (me.runner.diverged()) diverged_.store(true, std::memory_order_relaxed);
   me.busyNs.fetch_add(static_cast<std::uint64_t>(nowNs() - start), std::memory_order_relaxed);
   me.tilesRun.fetch_add(1, std::memory_order_relaxed);
