@@ -206,7 +206,7 @@ void BM_StepWithOneCoreBusy(benchmark::State& state) {
   const BusyCore busy;
   stepVersusPlainLoops(state);
 }
-BENCHMARK(BM_StepWithOneCoreBusy)->Unit(benchmark::kMillisecond)->Iterations(100);
+BENCHMARK(BM_StepWithOneCoreBusy)->Unit(benchmark::kMillisecond)->Iterations(300);
 
 }  // namespace
 

@@ -32,8 +32,9 @@ constexpr std::uint32_t kMostRows = 32;
 // Rows of a kernel not yet measured: enough for its first launch to be shared.
 constexpr std::uint32_t kRowsUnmeasured = 16;
 // A kernel kept on one thread is shared again after this many launches, to see whether sharing
-// pays now.
+// pays now; each probe that finds it still does not doubles the wait, up to the most.
 constexpr unsigned kLaunchesAlone = 32;
+constexpr unsigned kMostLaunchesAlone = 512;
 
 using Clock = std::chrono::steady_clock;
 
@@ -53,10 +54,12 @@ struct KernelCost {
   double sharedOverAlone = 0;  // 0: not measured yet
   unsigned launchesShared = 0;
   unsigned launchesLeftAlone = 0;
+  unsigned nextTimeAlone = kLaunchesAlone;
   bool probeDue = false;
 
-  void keepAlone() {
-    launchesLeftAlone = kLaunchesAlone;
+  void keepAlone(bool afterProbe) {
+    nextTimeAlone = afterProbe ? std::min(2 * nextTimeAlone, kMostLaunchesAlone) : kLaunchesAlone;
+    launchesLeftAlone = nextTimeAlone;
     probeDue = true;
   }
   void ranAlone(double ns) { aloneNs = aloneNs > 0 ? std::min(aloneNs * 1.02, ns) : ns; }
@@ -66,7 +69,7 @@ struct KernelCost {
     if (++launchesShared == 1) return;  // a first launch also starts the worker threads
     const double ratio = wallNs / aloneNs;
     sharedOverAlone = sharedOverAlone > 0 && !probe ? (3 * sharedOverAlone + ratio) / 4 : ratio;
-    if (sharedOverAlone >= 1) keepAlone();
+    if (sharedOverAlone >= 1) keepAlone(probe);
   }
 };
 
@@ -114,7 +117,7 @@ bool shareNow(KernelCost& cost, std::uint32_t& rows, bool& probe) {
     return true;
   }
   if (rows < 2) {
-    cost.keepAlone();
+    cost.keepAlone(false);
     --cost.launchesLeftAlone;  // this one
     return false;
   }
