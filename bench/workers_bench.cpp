@@ -60,6 +60,9 @@ double headless_seconds(const std::string& recording, unsigned workers) {
 
 struct Row {
   double fps[2] = {};
+  // The window's frame split, in milliseconds: the program's own work (step and draw calls),
+  // the renderer finishing the frame, presenting it.
+  double own_ms[2] = {}, finish_ms[2] = {}, present_ms[2] = {};
 };
 
 Row headless_row(const std::string& recording) {
@@ -76,16 +79,34 @@ Row headless_row(const std::string& recording) {
 }
 
 Row window_row(TimedWindow (&windows)[2]) {
-  std::vector<double> fps[2];
+  std::vector<double> fps[2], own[2], finish[2], present[2];
   for (int repeat = 0; repeat < kRepeats; ++repeat) {
-    for (int k = 0; k < 2; ++k) fps[k].push_back(measure_frames(windows[k], kWarmUp, kWindow).fps);
+    for (int k = 0; k < 2; ++k) {
+      const FrameSample sample = measure_frames(windows[k], kWarmUp, kWindow);
+      fps[k].push_back(sample.fps);
+      own[k].push_back(sample.own_ms);
+      finish[k].push_back(sample.finish_ms);
+      present[k].push_back(sample.present_ms);
+    }
   }
-  return {{median_of(fps[0]), median_of(fps[1])}};
+  Row row;
+  for (int k = 0; k < 2; ++k) {
+    row.fps[k] = median_of(fps[k]);
+    row.own_ms[k] = median_of(own[k]);
+    row.finish_ms[k] = median_of(finish[k]);
+    row.present_ms[k] = median_of(present[k]);
+  }
+  return row;
 }
 
 void print_row(const char* what, const char* machine, const Row& row) {
   std::printf("%-30s %-14s %10.1f %10.1f %8.2f x\n", what, machine, row.fps[0], row.fps[1],
               row.fps[0] > 0 ? row.fps[1] / row.fps[0] : 0.0);
+  for (int k = 0; k < 2; ++k) {
+    if (row.own_ms[k] <= 0) continue;
+    std::printf("  %u worker(s): frame split own %.2f ms, finish %.2f ms, swap %.2f ms\n",
+                kWorkerCounts[k], row.own_ms[k], row.finish_ms[k], row.present_ms[k]);
+  }
   std::fflush(stdout);
 }
 
