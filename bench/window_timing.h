@@ -29,8 +29,9 @@ struct FrameSample {
 
 // Lets a stopped program run (SIGCONT) for `warm_up`, measures it for `window`, and stops it
 // again, so that programs measured in turn never compete with each other.
-FrameSample measure_frames(TimedWindow& run, std::chrono::milliseconds warm_up,
-                           std::chrono::milliseconds window);
+FrameSample measure_frames(TimedWindow& run,
+                           std::chrono::milliseconds warm_up = std::chrono::milliseconds(700),
+                           std::chrono::milliseconds window = std::chrono::milliseconds(2500));
 
 // Where the centre of cell (i, j) of a grid of n x n interior cells is drawn in a square window
 // of `side` pixels: cell_size is the side over n, in whole pixels.

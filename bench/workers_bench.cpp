@@ -25,19 +25,18 @@ namespace {
 
 constexpr int kRepeats = 5;
 constexpr int kHeadlessFrames = 500;
-constexpr auto kWarmUp = 700ms;
-constexpr auto kWindow = 2500ms;
 constexpr unsigned kWorkerCounts[] = {1, 2};
 
-// A recording that bursts density every 8 cells in its first frame, as spread_density does.
+// A recording that bursts density every 8 cells in its first frame, as spread_density does
+// in the window (512 x 512, 126 x 126 cells).
 std::string write_bursts(const std::string& dir) {
   const std::string path = dir + "/bursts.rec";
   std::ofstream out(path);
   out << "velmar-recording 1\n";
   for (int i = 4; i <= 126; i += 8) {
     for (int j = 4; j <= 126; j += 8) {
-      const int x = j * 4 + 2;
-      const int y = 512 - (i * 4 + 2);
+      const int x = cell_pixel_x(j, 126, 512);
+      const int y = cell_pixel_y(i, 126, 512);
       out << "1 mouse 2 0 " << x << ' ' << y << "\n1 mouse 2 1 " << x << ' ' << y << '\n';
     }
   }
@@ -82,7 +81,7 @@ Row window_row(TimedWindow (&windows)[2]) {
   std::vector<double> fps[2], own[2], finish[2], present[2];
   for (int repeat = 0; repeat < kRepeats; ++repeat) {
     for (int k = 0; k < 2; ++k) {
-      const FrameSample sample = measure_frames(windows[k], kWarmUp, kWindow);
+      const FrameSample sample = measure_frames(windows[k]);
       fps[k].push_back(sample.fps);
       own[k].push_back(sample.own_ms);
       finish[k].push_back(sample.finish_ms);

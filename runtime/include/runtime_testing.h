@@ -71,7 +71,6 @@ struct WorkerWaits {
   std::uint64_t launches;      // launches shared among threads
   std::uint64_t tileWaitNs;    // threads waiting for a tile to become ready
   std::uint64_t finishWaitNs;  // the launching thread waiting for the others' last tiles
-  std::uint64_t wakeCalls;     // sleeping workers woken by a launch or by wakeWorkers()
   std::uint64_t wakeUps;       // woken workers that then took part in a launch
   std::uint64_t wakeUpNs;      // from offering a launch to such a worker taking part in it
 };

@@ -150,8 +150,9 @@ bool runOnWorkers(Participant& launcher, const LaunchJob& job, bool& diverged) {
   std::uint32_t rows = rowsFor(cost, static_cast<std::uint32_t>(lines), columns);
   bool probe = false;
   const Clock::time_point start = Clock::now();
-  lastLaunchShared.store(shareNow(cost, rows, probe), std::memory_order_relaxed);
-  if (!lastLaunchShared.load(std::memory_order_relaxed)) {
+  const bool shared = shareNow(cost, rows, probe);
+  lastLaunchShared.store(shared, std::memory_order_relaxed);
+  if (!shared) {
     diverged = runInReferenceOrder(launcher, job);
     cost.ranAlone(nanosecondsSince(start));
     return true;

@@ -84,7 +84,6 @@ class WorkerPool {
   std::uint64_t launches_ = 0;
   std::uint64_t finishWaitNs_ = 0;
   std::uint64_t launcherTileWaitNs_ = 0;
-  std::uint64_t wakeCalls_ = 0;
   std::atomic<std::uint64_t> wakeUps_{0};
   std::atomic<std::uint64_t> wakeUpNs_{0};
 };
@@ -205,9 +204,7 @@ void WorkerPool::wakeTileSleepers() {
 void WorkerPool::wake(unsigned threads) {
   if (!anybodySleeps(idleSleepers_)) return;
   const unsigned workers = std::min(threads > 0 ? threads - 1 : 0, startedWorkers());
-  for (unsigned k = 0; k < workers; ++k) {
-    if (wakeIfSleeping(workers_[k]->side.sleep, kSleepsForLaunch)) ++wakeCalls_;
-  }
+  for (unsigned k = 0; k < workers; ++k) wakeIfSleeping(workers_[k]->side.sleep, kSleepsForLaunch);
 }
 
 PoolLaunchReport WorkerPool::run(Participant& launcher, const LaunchJob& job,
@@ -267,7 +264,6 @@ runtime_testing::WorkerWaits WorkerPool::waits() const {
   waits.launches = launches_;
   waits.finishWaitNs = finishWaitNs_;
   waits.tileWaitNs = launcherTileWaitNs_;
-  waits.wakeCalls = wakeCalls_;
   waits.wakeUps = wakeUps_.load(std::memory_order_relaxed);
   waits.wakeUpNs = wakeUpNs_.load(std::memory_order_relaxed);
   const unsigned started = startedWorkers();
