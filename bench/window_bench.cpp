@@ -72,24 +72,14 @@ int main(int argc, char** argv) {
   std::printf("%-34s %-7s %8s %9s %9s %9s %9s\n", "scene", "drawing", "fps", "frame ms",
               "own ms", "finish ms", "swap ms");
   const auto phase = [&](const char* scene) {
-    std::vector<double> fps[2], own[2], finish[2], present[2];
     both(stop);
-    for (int repeat = 0; repeat < kRepeats; ++repeat) {
-      for (int r = 0; r < 2; ++r) {
-        const FrameSample s = measure_frames(runs[r]);
-        fps[r].push_back(s.fps);
-        own[r].push_back(s.own_ms);
-        finish[r].push_back(s.finish_ms);
-        present[r].push_back(s.present_ms);
-      }
-    }
+    const std::vector<FrameSample> medians = measure_in_turn(runs, kRepeats);
     for (int r = 0; r < 2; ++r) {
-      const double f = median_of(fps[r]);
-      std::printf("%-34s %-7s %8.1f %9.2f %9.2f %9.2f %9.2f\n", scene, runs[r].name.c_str(), f,
-                  f > 0 ? 1000.0 / f : 0.0, median_of(own[r]), median_of(finish[r]),
-                  median_of(present[r]));
+      const FrameSample& m = medians[r];
+      std::printf("%-34s %-7s %8.1f %9.2f %9.2f %9.2f %9.2f\n", scene, runs[r].name.c_str(), m.fps,
+                  m.fps > 0 ? 1000.0 / m.fps : 0.0, m.own_ms, m.finish_ms, m.present_ms);
     }
-    std::printf("%-34s layers / cells: %.1f x\n", scene, median_of(fps[1]) / median_of(fps[0]));
+    std::printf("%-34s layers / cells: %.1f x\n", scene, medians[1].fps / medians[0].fps);
     std::fflush(stdout);
     both(resume);
   };

@@ -71,6 +71,25 @@ FrameSample measure_frames(TimedWindow& run, std::chrono::milliseconds warm_up,
   return sample;
 }
 
+std::vector<FrameSample> measure_in_turn(std::span<TimedWindow> runs, int repeats) {
+  std::vector<std::vector<FrameSample>> samples(runs.size());
+  for (int repeat = 0; repeat < repeats; ++repeat) {
+    for (std::size_t r = 0; r < runs.size(); ++r) samples[r].push_back(measure_frames(runs[r]));
+  }
+  std::vector<FrameSample> medians;
+  for (const std::vector<FrameSample>& of_run : samples) {
+    const auto median_field = [&](double FrameSample::*field) {
+      std::vector<double> values;
+      for (const FrameSample& sample : of_run) values.push_back(sample.*field);
+      return median_of(values);
+    };
+    medians.push_back({median_field(&FrameSample::fps), median_field(&FrameSample::own_ms),
+                       median_field(&FrameSample::finish_ms),
+                       median_field(&FrameSample::present_ms)});
+  }
+  return medians;
+}
+
 int cell_pixel_x(int j, int n, int side) {
   const int cell = side / n;
   return j * cell + cell / 2;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,10 @@ FrameSample measure_frames(TimedWindow& run,
 // of `side` pixels: cell_size is the side over n, in whole pixels.
 int cell_pixel_x(int j, int n, int side);
 int cell_pixel_y(int i, int n, int side);
+
+// Measures each of `runs` in turn, `repeats` times, and gives each one's medians, field by
+// field, in the same order.
+std::vector<FrameSample> measure_in_turn(std::span<TimedWindow> runs, int repeats);
 
 // Right-clicks a burst every 8 cells, so that density soon covers the whole grid.
 void spread_density(TimedWindow& run, int n = 126, int side = 512);

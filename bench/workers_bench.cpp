@@ -59,9 +59,9 @@ double headless_seconds(const std::string& recording, unsigned workers) {
 
 struct Row {
   double fps[2] = {};
-  // The window's frame split, in milliseconds: the program's own work (step and draw calls),
-  // the renderer finishing the frame, presenting it.
-  double own_ms[2] = {}, finish_ms[2] = {}, present_ms[2] = {};
+  // The window's frame split: the program's own work (step and draw calls), the renderer
+  // finishing the frame, presenting it. Empty for headless rows.
+  std::vector<FrameSample> window;
 };
 
 Row headless_row(const std::string& recording) {
@@ -78,33 +78,19 @@ Row headless_row(const std::string& recording) {
 }
 
 Row window_row(TimedWindow (&windows)[2]) {
-  std::vector<double> fps[2], own[2], finish[2], present[2];
-  for (int repeat = 0; repeat < kRepeats; ++repeat) {
-    for (int k = 0; k < 2; ++k) {
-      const FrameSample sample = measure_frames(windows[k]);
-      fps[k].push_back(sample.fps);
-      own[k].push_back(sample.own_ms);
-      finish[k].push_back(sample.finish_ms);
-      present[k].push_back(sample.present_ms);
-    }
-  }
   Row row;
-  for (int k = 0; k < 2; ++k) {
-    row.fps[k] = median_of(fps[k]);
-    row.own_ms[k] = median_of(own[k]);
-    row.finish_ms[k] = median_of(finish[k]);
-    row.present_ms[k] = median_of(present[k]);
-  }
+  row.window = measure_in_turn(windows, kRepeats);
+  for (int k = 0; k < 2; ++k) row.fps[k] = row.window[k].fps;
   return row;
 }
 
 void print_row(const char* what, const char* machine, const Row& row) {
   std::printf("%-30s %-14s %10.1f %10.1f %8.2f x\n", what, machine, row.fps[0], row.fps[1],
               row.fps[0] > 0 ? row.fps[1] / row.fps[0] : 0.0);
-  for (int k = 0; k < 2; ++k) {
-    if (row.own_ms[k] <= 0) continue;
+  for (std::size_t k = 0; k < row.window.size(); ++k) {
+    const FrameSample& split = row.window[k];
     std::printf("  %u worker(s): frame split own %.2f ms, finish %.2f ms, swap %.2f ms\n",
-                kWorkerCounts[k], row.own_ms[k], row.finish_ms[k], row.present_ms[k]);
+                kWorkerCounts[k], split.own_ms, split.finish_ms, split.present_ms);
   }
   std::fflush(stdout);
 }
