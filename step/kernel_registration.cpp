@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "fast_form_thunks.h"
 #include "launch_stubs.h"
 #include "thread_index.h"
 
@@ -13,19 +14,26 @@ struct KernelEntry {
   const void* launchStub;
   cudaEntryThunk entryThunk;
   const char* deviceName;
+  runtime_fast::FastForm fastForm;  // the same results in the reference order, whole grids
 };
 
 // In registration order.
 const KernelEntry kKernelTable[] = {
     {stubIdentity(&gpuLaunchProjectStep3), &gpuEntryProjectStep3,
-     "_Z21gpuKernelProjectStep3iPfS_S_Pi"},
+     "_Z21gpuKernelProjectStep3iPfS_S_Pi",
+     {&gpuFastAcceptsProjectStep3, &gpuFastProjectStep3}},
     {stubIdentity(&gpuLaunchProjectStep2), &gpuEntryProjectStep2,
-     "_Z21gpuKernelProjectStep2iPfS_Pi"},
+     "_Z21gpuKernelProjectStep2iPfS_Pi",
+     {&gpuFastAcceptsProjectStep2, &gpuFastProjectStep2}},
     {stubIdentity(&gpuLaunchProjectStep1), &gpuEntryProjectStep1,
-     "_Z21gpuKernelProjectStep1iPfS_S_S_Pi"},
-    {stubIdentity(&gpuLaunchAdvect), &gpuEntryAdvect, "_Z15gpuKernelAdvectiiPfS_S_S_fPi"},
-    {stubIdentity(&gpuLaunchDiffuse), &gpuEntryDiffuse, "_Z16gpuKernelDiffuseiiPfS_ffPi"},
-    {stubIdentity(&gpuLaunchAdd_Source), &gpuEntryAdd_Source, "_Z19gpuKernelAdd_SourceiPfS_f"},
+     "_Z21gpuKernelProjectStep1iPfS_S_S_Pi",
+     {&gpuFastAcceptsProjectStep1, &gpuFastProjectStep1}},
+    {stubIdentity(&gpuLaunchAdvect), &gpuEntryAdvect, "_Z15gpuKernelAdvectiiPfS_S_S_fPi",
+     {&gpuFastAcceptsAdvect, &gpuFastAdvect}},
+    {stubIdentity(&gpuLaunchDiffuse), &gpuEntryDiffuse, "_Z16gpuKernelDiffuseiiPfS_ffPi",
+     {&gpuFastAcceptsDiffuse, &gpuFastDiffuse}},
+    {stubIdentity(&gpuLaunchAdd_Source), &gpuEntryAdd_Source, "_Z19gpuKernelAdd_SourceiPfS_f",
+     {&gpuFastAcceptsAdd_Source, &gpuFastAdd_Source}},
 };
 
 constexpr int kNoThreadLimit = -1;
@@ -43,6 +51,7 @@ void gpuRegisterKernels() {
     __cudaRegisterFunction(gpuModuleHandle, kernel.launchStub, kernel.entryThunk,
                            kernel.deviceName, kNoThreadLimit, &gpuThreadIndex, &gpuBlockIndex,
                            &gpuBlockSize, &gpuGridSize, &gpuWarpSize);
+    runtime_fast::registerFastForm(kernel.launchStub, kernel.fastForm);
   }
 }
 

@@ -15,7 +15,13 @@ struct LaunchJob {
   // and read what other threads of the launch write only at their neighbours in the line and
   // at their own places in the lines before and after.
   std::uint32_t threadsPerLine;
+  // The kernel's fast form when it accepted this launch, else null: the launch runs thread by
+  // thread.
+  const runtime_fast::FastForm* fastForm = nullptr;
 };
+
+// The whole launch as one rectangle of blocks: in its declared lines, or as one line.
+runtime_fast::BlockRect wholeLaunch(const LaunchJob& job);
 
 // The results are those of the reference order: blocks one after another in increasing index
 // (x fastest), each block in the order of BlockRunner. A launch with neighbour lines may run on
@@ -28,7 +34,7 @@ cudaError_t runLaunch(const LaunchJob& job);
 
 struct Participant;
 
-// Runs every block on the launching thread, with its own runner and copies of the index
+// Runs every block on the launching thread (by the fast form when the job has one), with its own runner and copies of the index
 // variables; returns whether some block reached its barrier unequally often.
 bool runInReferenceOrder(Participant& launcher, const LaunchJob& job);
 

@@ -92,6 +92,21 @@ const Registration* findRegistration(const void* hostFunction) {
 
 }  // namespace runtime_detail
 
+namespace runtime_fast {
+
+cudaError_t registerFastForm(const void* hostFunction, FastForm form) {
+  if (form.accepts == nullptr || form.run == nullptr) return cudaErrorInvalidValue;
+  for (runtime_detail::Registration& r : table().functions) {
+    if (r.hostFunction == hostFunction) {
+      r.fastForm = form;
+      return cudaSuccess;
+    }
+  }
+  return cudaErrorInvalidDeviceFunction;
+}
+
+}  // namespace runtime_fast
+
 namespace runtime_testing {
 
 std::vector<RegisteredFunction> registeredFunctions() {

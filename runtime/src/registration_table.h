@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cuda_runtime.h"
+#include "fast_forms.h"
 #include "index_variables.h"
 
 namespace runtime_detail {
@@ -16,6 +17,7 @@ struct Registration {
   std::string deviceName;
   int threadLimit;
   RegisteredIndexVariables indexVariables;
+  runtime_fast::FastForm fastForm{};  // none until registered
 };
 
 // The registration made for `hostFunction`, or nullptr. It stays valid until the next

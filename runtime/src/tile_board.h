@@ -13,6 +13,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "fast_forms.h"
+
 namespace runtime_detail {
 
 struct TileShape {
@@ -53,6 +55,19 @@ void forEachBlockOf(const TileShape& shape, Tile tile, Visit visit) {
       visit(b);
     }
   }
+}
+
+// The blocks of `tile` as a rectangle, for a fast form.
+inline runtime_fast::BlockRect rectOf(const TileShape& shape, Tile tile) {
+  const std::uint32_t firstLine = tile.row * shape.linesPerRow;
+  const std::uint32_t endLine =
+      firstLine + shape.linesPerRow < shape.lines ? firstLine + shape.linesPerRow : shape.lines;
+  return {firstLine, endLine,
+          static_cast<std::uint32_t>(std::uint64_t{shape.blocksPerLine} * tile.column /
+                                     shape.columns),
+          static_cast<std::uint32_t>(std::uint64_t{shape.blocksPerLine} * (tile.column + 1) /
+                                     shape.columns),
+          shape.blocksPerLine};
 }
 
 // The claims on the tiles of the launch being run, shared by the threads that run it. Every

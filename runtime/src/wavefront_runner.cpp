@@ -46,6 +46,7 @@ double nanosecondsSince(Clock::time_point start) {
 struct KernelCost {
   cudaEntryThunk entry = nullptr;
   std::uint64_t blocks = 0;
+  bool fast = false;  // run by its fast form, which costs a fraction of thread by thread
   // One launch run by one thread: the least seen lately, since a thread that loses its core
   // makes some launches longer.
   double aloneNs = 0;  // 0: not measured yet
@@ -76,17 +77,17 @@ struct KernelCost {
 // Kernels and grids are few; the oldest entry gives way when a new one comes.
 class KernelCosts {
  public:
-  KernelCost& of(cudaEntryThunk entry, std::uint64_t blocks) {
+  KernelCost& of(cudaEntryThunk entry, std::uint64_t blocks, bool fast) {
     for (KernelCost& cost : costs_) {
-      if (cost.entry == entry && cost.blocks == blocks) return cost;
+      if (cost.entry == entry && cost.blocks == blocks && cost.fast == fast) return cost;
     }
     KernelCost& fresh = costs_[next_++ % costs_.size()];
-    fresh = KernelCost{entry, blocks};
+    fresh = KernelCost{entry, blocks, fast};
     return fresh;
   }
 
  private:
-  std::array<KernelCost, 32> costs_{};
+  std::array<KernelCost, 64> costs_{};
   std::size_t next_ = 0;
 };
 
@@ -129,7 +130,8 @@ bool shareNow(KernelCost& cost, std::uint32_t& rows, bool& probe) {
 bool runOnWorkers(Participant& launcher, const LaunchJob& job, bool& diverged) {
   const unsigned wanted = runtime_parallel::workers();
   if (wanted < 2 || job.threadsPerLine == 0) return false;
-  if (!job.kernel->indexVariables.allThreadLocal()) return false;
+  // Thread by thread, each host thread needs its own copies of the index variables.
+  if (job.fastForm == nullptr && !job.kernel->indexVariables.allThreadLocal()) return false;
   const std::uint64_t threadsPerBlock =
       std::uint64_t{job.blockSize.x} * job.blockSize.y * job.blockSize.z;
   if (job.threadsPerLine % threadsPerBlock != 0) return false;
@@ -141,7 +143,7 @@ bool runOnWorkers(Participant& launcher, const LaunchJob& job, bool& diverged) {
     return false;
   }
   static KernelCosts costs;  // only the launching thread reads and writes them
-  KernelCost& cost = costs.of(job.kernel->deviceFunction, blocks);
+  KernelCost& cost = costs.of(job.kernel->deviceFunction, blocks, job.fastForm != nullptr);
   // No more threads than blocks in a line; columns enough for each thread's share to be two,
   // so that a thread blocked in its own can work in another's.
   const auto threads = static_cast<unsigned>(std::min<std::uint64_t>(wanted, blocksPerLine));

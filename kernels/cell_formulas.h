@@ -1,0 +1,80 @@
+// The arithmetic of one cell, shared by the kernels' threads and their fast forms, so that the
+// two schedules cannot drift apart. Every expression widens to double and rounds to float only
+// where the kernels store a value. Plain inline code: no library calls, no allocation, nothing
+// that could not also be compiled for a device.
+#pragma once
+
+#include "device_arithmetic.h"
+
+// The same formulas on single values and on vectors of lanes: `Lanes` widens floats to the
+// kernels' double intermediates and rounds them back.
+struct ScalarLanes {
+  static double widen(float x) { return x; }
+  static float narrow(double x) { return static_cast<float>(x); }
+};
+
+// x += s * dt: the product and the sum in double, one rounding at the store.
+inline float sourceAdded(float x, float s, float dt) {
+  return static_cast<float>(static_cast<double>(x) + static_cast<double>(s) * dt);
+}
+
+// a = dt * rate * N * N of the implicit diffusion, and its divisor 1 + 4a, each rounded once.
+inline float diffusionRate(float dt, float rate, int n) {
+  return static_cast<float>(static_cast<double>(dt) * rate * n * n);
+}
+inline float diffusionDivisor(float a) {
+  return static_cast<float>(static_cast<double>(a) * 4.0 + 1.0);
+}
+
+// The numerator of a diffusion update, x0 + a * (((left + right) + below) + above).
+template <class Lanes, class F>
+F diffusionNumerator(const Lanes& lanes, F x0, F a, F left, F right, F below, F above) {
+  return lanes.narrow(lanes.widen(x0) +
+                      lanes.widen(a) * (((lanes.widen(left) + lanes.widen(right)) +
+                                         lanes.widen(below)) +
+                                        lanes.widen(above)));
+}
+
+inline float diffused(float x0, float a, float divisor, float left, float right, float below,
+                      float above) {
+  return deviceDivide(diffusionNumerator(ScalarLanes{}, x0, a, left, right, below, above),
+                      divisor);
+}
+
+// The pressure relaxation's five-term sum, rounded before it is divided by 4.
+template <class Lanes, class F>
+F pressureSum(const Lanes& lanes, F div, F left, F right, F below, F above) {
+  return lanes.narrow(lanes.widen(div) + lanes.widen(left) + lanes.widen(right) +
+                      lanes.widen(below) + lanes.widen(above));
+}
+
+inline float relaxedPressure(float div, float left, float right, float below, float above) {
+  return deviceDivide(pressureSum(ScalarLanes{}, div, left, right, below, above), 4.0f);
+}
+
+// Grid spacing 1/N, rounded to float.
+inline float gridSpacing(int n) { return static_cast<float>(1.0 / n); }
+
+// (h * -0.5) * (uRight - uLeft + vAbove - vBelow), summed in that order.
+inline float divergence(float h, float uRight, float uLeft, float vAbove, float vBelow) {
+  const double difference =
+      static_cast<double>(uRight) - uLeft + static_cast<double>(vAbove) - vBelow;
+  return static_cast<float>((h * -0.5) * difference);
+}
+
+// Half the difference of the two neighbours, rounded to float, over the grid spacing.
+inline float halfDifferenceOver(float plus, float minus, float h) {
+  return deviceDivide(static_cast<float>((static_cast<double>(plus) - minus) * 0.5), h);
+}
+
+// A velocity corrected by a gradient: added where the gradient points at an obstacle.
+inline float correctedVelocity(float velocity, float gradient, bool reflected) {
+  return static_cast<float>(reflected ? static_cast<double>(velocity) + gradient
+                                      : static_cast<double>(velocity) - gradient);
+}
+
+// Obstacle reflection of a value by its neighbours' mask entries along one axis: flipped when
+// negative with an obstacle on the minus side or positive with one on the plus side.
+inline bool pointsAtObstacle(float value, bool minusIsObstacle, bool plusIsObstacle) {
+  return (value < 0.0f && minusIsObstacle) || (value > 0.0f && plusIsObstacle);
+}
