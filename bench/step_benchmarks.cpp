@@ -16,6 +16,7 @@
 #include "golden_scenario.h"
 #include "launch_stubs.h"
 #include "parallel_launch.h"
+#include "fast_forms.h"
 #include "runtime_testing.h"
 
 namespace {
@@ -74,14 +75,23 @@ void stepVersusPlainLoops(benchmark::State& state) {
 void BM_StepVersusPlainLoops(benchmark::State& state) { stepVersusPlainLoops(state); }
 BENCHMARK(BM_StepVersusPlainLoops)->Unit(benchmark::kMillisecond)->Iterations(100);
 
+// Kernels run by their fast forms (true) or thread by thread, for one benchmark.
+class FastForms {
+ public:
+  explicit FastForms(bool on) { runtime_testing::useFastForms(on); }
+  ~FastForms() { runtime_testing::useFastForms(true); }
+};
+
 // Steps one after another on the golden state of a grid of the first argument's interior cells
 // a side, with as many workers as the second, as a headless run makes them: the workers stay
-// awake from one step to the next. The work grows as the cells, (N+2)^2: the cost of a cell
-// tells whether anything grows faster.
+// awake from one step to the next; the third argument runs the kernels by their fast forms (1)
+// or thread by thread (0). The work grows as the cells, (N+2)^2: the cost of a cell tells
+// whether anything grows faster.
 void BM_CalcFluid(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   loadGoldenState(fluid, n);
   runtime_parallel::setWorkers(static_cast<unsigned>(state.range(1)));
+  const FastForms fast(state.range(2) != 0);
   const runtime_testing::WorkerWaits before = runtime_testing::workerWaits();
   for (auto _ : state) gpuCalcFluid();
   state.counters["shared_launches"] =
@@ -96,8 +106,8 @@ void BM_CalcFluid(benchmark::State& state) {
 }
 BENCHMARK(BM_CalcFluid)
     ->Unit(benchmark::kMillisecond)
-    ->ArgNames({"n", "workers"})
-    ->ArgsProduct({{126, 254, 510}, {1, 2}});
+    ->ArgNames({"n", "workers", "fast"})
+    ->ArgsProduct({{126, 254, 510, 1022}, {1, 2}, {0, 1}});
 
 // Device copies of the golden state's fields, for launching single kernels.
 struct DeviceFields {

@@ -13,6 +13,9 @@ struct ScalarLanes {
   static float narrow(double x) { return static_cast<float>(x); }
 };
 
+// The formulas that also run on vectors of lanes, written once for both.
+#include "lane_formulas.inc"
+
 // x += s * dt: the product and the sum in double, one rounding at the store.
 inline float sourceAdded(float x, float s, float dt) {
   return static_cast<float>(static_cast<double>(x) + static_cast<double>(s) * dt);
@@ -26,26 +29,10 @@ inline float diffusionDivisor(float a) {
   return static_cast<float>(static_cast<double>(a) * 4.0 + 1.0);
 }
 
-// The numerator of a diffusion update, x0 + a * (((left + right) + below) + above).
-template <class Lanes, class F>
-F diffusionNumerator(const Lanes& lanes, F x0, F a, F left, F right, F below, F above) {
-  return lanes.narrow(lanes.widen(x0) +
-                      lanes.widen(a) * (((lanes.widen(left) + lanes.widen(right)) +
-                                         lanes.widen(below)) +
-                                        lanes.widen(above)));
-}
-
 inline float diffused(float x0, float a, float divisor, float left, float right, float below,
                       float above) {
   return deviceDivide(diffusionNumerator(ScalarLanes{}, x0, a, left, right, below, above),
                       divisor);
-}
-
-// The pressure relaxation's five-term sum, rounded before it is divided by 4.
-template <class Lanes, class F>
-F pressureSum(const Lanes& lanes, F div, F left, F right, F below, F above) {
-  return lanes.narrow(lanes.widen(div) + lanes.widen(left) + lanes.widen(right) +
-                      lanes.widen(below) + lanes.widen(above));
 }
 
 inline float relaxedPressure(float div, float left, float right, float below, float above) {

@@ -3,46 +3,39 @@
 #include "cell_programs.h"
 #include "fast_kernels.h"
 #include "grid_span.h"
+#include "pressure_lanes.h"
 
 namespace {
 
 constexpr int kBlockThreads = static_cast<int>(threads_per_block);
-constexpr int kPressurePasses = 20;
 
-// The edge threads' fill after a block's barrier, in thread order.
-void fillBlockEdges(int n, float* x, float* y, int first) {
-  const int side = n + 2;
-  for (int t = first; t < first + kBlockThreads; ++t) {
-    const ThreadCell c = cellAt(n, t % side, t / side);
-    if (!isEdgeCell(n, c)) continue;
+// The edge threads' fill after the barrier of the block whose first cell is (i0, j), in thread
+// order: every thread of an edge line, else the line's first and last cells.
+void fillBlockEdges(int n, float* x, float* y, int i0, int j) {
+  const auto fill = [&](int i) {
+    const ThreadCell c = cellAt(n, i, j);
     fillEdgeCopy(n, x, c);
     if (y != nullptr) fillEdgeCopy(n, y, c);
+  };
+  if (j == 0 || j == n + 1) {
+    for (int k = 0; k < kBlockThreads; ++k) fill(i0 + k);
+    return;
   }
+  if (i0 == 0) fill(0);
+  if (i0 + kBlockThreads == n + 2) fill(n + 1);
 }
 
-// A pressure block: 20 passes in which thread k reads thread k - 1's value of this pass and
-// thread k + 1's of the last, so cell k of pass p waits only for cells k - 1 of pass p and
-// k + 1 of pass p - 1. Cells with equal 2p + k are independent and run together, letting the
-// processor overlap their chains. An edge thread's fill between two passes is overwritten by
-// its clear before any other thread runs, so only the fill after the last pass stays.
-void relaxBlock(int n, float* p, const float* div, const int* boundary, int first) {
-  const int side = n + 2;
-  bool cleared[kBlockThreads];
-  for (int k = 0; k < kBlockThreads; ++k) {
-    const int t = first + k;
-    const ThreadCell c = cellAt(n, t % side, t / side);
-    cleared[k] = isEdgeOrObstacleCell(isEdgeCell(n, c), c, boundary);
-  }
-  constexpr int kWavefronts = 2 * (kPressurePasses - 1) + kBlockThreads;
-  for (int w = 0; w < kWavefronts; ++w) {
-    const int lowest = w >= kBlockThreads ? (w - kBlockThreads + 2) / 2 : 0;
-    const int highest = std::min(kPressurePasses - 1, w / 2);
-    for (int pass = highest; pass >= lowest; --pass) {
-      const int k = w - 2 * pass;
-      relaxPressureAt(p, div, boundary, first + k, side, cleared[k]);
+// The blocks of a span by diagonals of the block grid (bx + by constant): a block reads the one
+// to its left and the one below as finished, so the blocks of a diagonal are independent.
+template <class Visit>
+void forEachBlockDiagonal(const GridSpan& span, Visit visit) {
+  const int columns = (span.endI - span.firstI) / kBlockThreads;
+  const int lines = span.endLine - span.firstLine;
+  for (int d = 0; d < columns + lines - 1; ++d) {
+    for (int line = std::max(0, d - columns + 1); line <= std::min(lines - 1, d); ++line) {
+      visit(span.firstI + (d - line) * kBlockThreads, span.firstLine + line, d);
     }
   }
-  fillBlockEdges(n, p, nullptr, first);
 }
 
 }  // namespace
@@ -57,14 +50,40 @@ void projectStep1Fast(const BlockRect& blocks, int N, const float* u, const floa
       const ThreadCell c = cellAt(N, i0 + k, j);
       divergenceUpdate(N, h, u, v, p, div, boundary, c, isEdgeCell(N, c));
     }
-    fillBlockEdges(N, div, p, first);
+    fillBlockEdges(N, div, p, i0, j);
   });
 }
 
+// A pressure block's thread k reads, in every pass, what thread k - 1 wrote in this pass and
+// thread k + 1 in the last. An edge thread's fill between two passes is overwritten by its
+// clear before any other thread runs, so of the fills only the one after the last pass stays.
 void projectStep2Fast(const BlockRect& blocks, int N, float* p, const float* div,
                       const int* boundary) {
-  forEachBlockIn(N, gridSpanOf(N, blocks),
-                 [&](int first, int) { relaxBlock(N, p, div, boundary, first); });
+  constexpr int kMostBlocksAtOnce = 64;
+  int firsts[kMostBlocksAtOnce] = {};
+  int lines[kMostBlocksAtOnce] = {};
+  int count = 0;
+  const auto relaxGathered = [&] {
+    relaxPressureBlocksInLanes(N, p, div, boundary, firsts, count);
+    for (int k = 0; k < count; ++k) {
+      fillBlockEdges(N, p, nullptr, firsts[k] - lines[k] * (N + 2), lines[k]);
+    }
+    count = 0;
+  };
+  int diagonal = 0;
+  forEachBlockDiagonal(gridSpanOf(N, blocks), [&](int i0, int j, int d) {
+    if (d != diagonal || count == kMostBlocksAtOnce) relaxGathered();
+    diagonal = d;
+    if (j == 0 || j == N + 1) {
+      // Every cell of an edge line is cleared in every pass.
+      for (int k = 0; k < kBlockThreads; ++k) p[cellIndex(N, i0 + k, j)] = 0.0f;
+      fillBlockEdges(N, p, nullptr, i0, j);
+      return;
+    }
+    firsts[count] = cellIndex(N, i0, j);
+    lines[count++] = j;
+  });
+  relaxGathered();
 }
 
 void projectStep3Fast(const BlockRect& blocks, int N, float* u, float* v, const float* p,
@@ -76,6 +95,6 @@ void projectStep3Fast(const BlockRect& blocks, int N, float* u, float* v, const 
       const ThreadCell c = cellAt(N, i0 + k, j);
       gradientUpdate(N, h, u, v, p, boundary, c, isEdgeCell(N, c));
     }
-    fillBlockEdges(N, u, v, first);
+    fillBlockEdges(N, u, v, i0, j);
   });
 }

@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   freeglut3-dev libgl1-mesa-dev libglu1-mesa-dev mesa-utils
   libx11-dev libxtst-dev libxdamage-dev xvfb xauth xdotool x11-apps netpbm
-  libcli11-dev libpng-dev libegl-dev
+  libcli11-dev libpng-dev libegl-dev libhwy-dev
   help2man dpkg-dev file groff-base desktop-file-utils
 )
 

@@ -1,0 +1,167 @@
+// One instruction set's pass over this file at a time (Highway's foreach_target).
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "pressure_lanes.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include <algorithm>
+#include <cstdint>
+
+#include "cell_formulas.h"
+#include "pressure_lanes.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace velmar_lanes {
+namespace HWY_NAMESPACE {
+
+namespace hn = hwy::HWY_NAMESPACE;
+
+#include "lane_formulas.inc"
+
+constexpr int kBlockThreads = 32;
+constexpr int kPasses = 20;
+constexpr int kMostLanes = 16;
+
+// The kernels' widening and rounding on lanes of doubles and the floats they came from.
+template <class D>
+struct VectorLanes {
+  D wide;
+  hn::Rebind<float, D> narrowTag;
+  hn::Vec<D> widen(hn::Vec<hn::Rebind<float, D>> x) const { return hn::PromoteTo(wide, x); }
+  hn::Vec<hn::Rebind<float, D>> narrow(hn::Vec<D> x) const { return hn::DemoteTo(narrowTag, x); }
+};
+
+// Each block's cells as [position][lane]: a lane's chain runs in its own lane and every load
+// and store of a position is one whole vector.
+struct alignas(64) BlockLanes {
+  float p[kBlockThreads + 2][kMostLanes];  // position 0 is the cell left of the block
+  float div[kBlockThreads][kMostLanes];
+  float below[kBlockThreads][kMostLanes];
+  float above[kBlockThreads][kMostLanes];
+  std::int32_t cleared[kBlockThreads][kMostLanes];  // all ones where the cell is cleared
+  std::int32_t obstacleBelow[kBlockThreads][kMostLanes];
+  std::int32_t obstacleAbove[kBlockThreads][kMostLanes];
+};
+
+void gather(int n, const float* p, const float* div, const int* boundary, const int* firsts,
+            int count, int lanes, BlockLanes& b) {
+  const int side = n + 2;
+  for (int lane = 0; lane < lanes; ++lane) {
+    if (lane >= count) {  // an empty lane computes on zeros, and nothing is stored
+      for (int k = 0; k < kBlockThreads + 2; ++k) b.p[k][lane] = 0.0f;
+      for (int k = 0; k < kBlockThreads; ++k) {
+        b.div[k][lane] = b.below[k][lane] = b.above[k][lane] = 0.0f;
+        b.cleared[k][lane] = b.obstacleBelow[k][lane] = b.obstacleAbove[k][lane] = 0;
+      }
+      continue;
+    }
+    const int first = firsts[lane];
+    const int i0 = first % side;
+    b.p[0][lane] = p[first - 1];
+    b.p[kBlockThreads + 1][lane] = p[first + kBlockThreads];
+    for (int k = 0; k < kBlockThreads; ++k) {
+      const int t = first + k;
+      b.p[k + 1][lane] = p[t];
+      b.div[k][lane] = div[t];
+      b.below[k][lane] = p[t - side];
+      b.above[k][lane] = p[t + side];
+      const bool edge = i0 + k == 0 || i0 + k == n + 1;
+      b.cleared[k][lane] = edge || boundary[t] != 0 ? -1 : 0;
+      b.obstacleBelow[k][lane] = boundary[t - side] != 0 ? -1 : 0;
+      b.obstacleAbove[k][lane] = boundary[t + side] != 0 ? -1 : 0;
+    }
+  }
+}
+
+// Cell k of pass `pass` in every lane: the update of relaxPressureAt, in lanes.
+template <class D>
+HWY_INLINE void relaxPosition(const VectorLanes<D>& lanes, BlockLanes& b, int k) {
+  const hn::Rebind<float, D> df;
+  const hn::Rebind<std::int32_t, D> di;
+  const auto sum = pressureSum(lanes, hn::Load(df, b.div[k]), hn::Load(df, b.p[k]),
+                               hn::Load(df, b.p[k + 2]), hn::Load(df, b.below[k]),
+                               hn::Load(df, b.above[k]));
+  // deviceDivide by 4, an ordinary divisor: the plain quotient.
+  const auto pval = hn::Div(sum, hn::Set(df, 4.0f));
+  const auto zero = hn::Zero(df);
+  const auto below = hn::MaskFromVec(hn::BitCast(df, hn::Load(di, b.obstacleBelow[k])));
+  const auto above = hn::MaskFromVec(hn::BitCast(df, hn::Load(di, b.obstacleAbove[k])));
+  const auto flip = hn::Or(hn::And(hn::Lt(pval, zero), below), hn::And(hn::Gt(pval, zero), above));
+  const auto reflected = hn::IfThenElse(flip, hn::Neg(pval), pval);
+  const auto cleared = hn::MaskFromVec(hn::BitCast(df, hn::Load(di, b.cleared[k])));
+  hn::Store(hn::IfThenZeroElse(cleared, reflected), df, b.p[k + 1]);
+}
+
+void RelaxBlocks(int n, float* p, const float* div, const int* boundary, const int* firsts,
+                 int count) {
+  const hn::ScalableTag<double> d;
+  const VectorLanes<decltype(d)> lanes{d, {}};
+  const int width = static_cast<int>(std::min<size_t>(hn::Lanes(d), kMostLanes));
+  BlockLanes b;
+  for (int start = 0; start < count; start += width) {
+    const int group = std::min(width, count - start);
+    gather(n, p, div, boundary, firsts + start, group, width, b);
+    // Cell k of pass p reads cell k - 1 of pass p and cell k + 1 of pass p - 1, so the cells
+    // with equal 2p + k are independent: a wavefront of chains for the processor to overlap.
+    for (int w = 0; w < 2 * (kPasses - 1) + kBlockThreads; ++w) {
+      const int lowest = w >= kBlockThreads ? (w - kBlockThreads + 2) / 2 : 0;
+      const int highest = std::min(kPasses - 1, w / 2);
+      for (int pass = highest; pass >= lowest; --pass) relaxPosition(lanes, b, w - 2 * pass);
+    }
+    for (int lane = 0; lane < group; ++lane) {
+      for (int k = 0; k < kBlockThreads; ++k) p[firsts[start + lane] + k] = b.p[k + 1][lane];
+    }
+  }
+}
+
+int Lanes() {
+  return static_cast<int>(std::min<size_t>(hn::Lanes(hn::ScalableTag<double>()), kMostLanes));
+}
+
+std::int64_t Target() { return HWY_TARGET; }
+
+}  // namespace HWY_NAMESPACE
+}  // namespace velmar_lanes
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace velmar_lanes {
+
+HWY_EXPORT(RelaxBlocks);
+HWY_EXPORT(Lanes);
+HWY_EXPORT(Target);
+
+}  // namespace velmar_lanes
+
+void relaxPressureBlocksInLanes(int n, float* p, const float* div, const int* boundary,
+                                const int* firsts, int count) {
+  HWY_DYNAMIC_DISPATCH(velmar_lanes::RelaxBlocks)(n, p, div, boundary, firsts, count);
+}
+
+int pressureLanes() { return HWY_DYNAMIC_DISPATCH(velmar_lanes::Lanes)(); }
+
+std::vector<std::string> laneInstructionSets() {
+  std::vector<std::string> names;
+  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+    names.emplace_back(hwy::TargetName(target));
+  }
+  return names;
+}
+
+std::string laneInstructionSet() {
+  return hwy::TargetName(HWY_DYNAMIC_DISPATCH(velmar_lanes::Target)());
+}
+
+bool useLaneInstructionSet(const std::string& name) {
+  std::int64_t chosen = 0;  // 0: every target the processor has
+  if (!name.empty()) {
+    for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+      if (name == hwy::TargetName(target)) chosen = target;
+    }
+    if (chosen == 0) return false;
+  }
+  hwy::SetSupportedTargetsForTest(chosen);
+  hwy::GetChosenTarget().Update(hwy::SupportedTargets());
+  return true;
+}
+#endif  // HWY_ONCE
