@@ -4,7 +4,23 @@
 // that could not also be compiled for a device.
 #pragma once
 
+#include <cmath>
+
 #include "device_arithmetic.h"
+
+// Which NaN a sum of two NaNs gives depends on the order the compiler puts its operands in,
+// which may differ from one place of a formula's use to another. Results that are NaN are
+// therefore always formed by these compiled-once copies of the formulas, so that a NaN is the
+// same wherever a formula runs. Results that are not NaN do not depend on the order.
+namespace exactNaN {
+float sourceAdded(float x, float s, float dt);
+float diffusionNumerator(float x0, float a, float left, float right, float below, float above);
+float pressureSum(float div, float left, float right, float below, float above);
+float divergence(float h, float uRight, float uLeft, float vAbove, float vBelow);
+float correctedVelocity(float velocity, float gradient, bool reflected);
+float interpolated(float d00, float d01, float d10, float d11, float wi0, float wi1, float wj0,
+                   float wj1);
+}  // namespace exactNaN
 
 // The same formulas on single values and on vectors of lanes: `Lanes` widens floats to the
 // kernels' double intermediates and rounds them back.
@@ -18,7 +34,8 @@ struct ScalarLanes {
 
 // x += s * dt: the product and the sum in double, one rounding at the store.
 inline float sourceAdded(float x, float s, float dt) {
-  return static_cast<float>(static_cast<double>(x) + static_cast<double>(s) * dt);
+  const float sum = static_cast<float>(static_cast<double>(x) + static_cast<double>(s) * dt);
+  return std::isnan(sum) ? exactNaN::sourceAdded(x, s, dt) : sum;
 }
 
 // a = dt * rate * N * N of the implicit diffusion, and its divisor 1 + 4a, each rounded once.
@@ -31,12 +48,18 @@ inline float diffusionDivisor(float a) {
 
 inline float diffused(float x0, float a, float divisor, float left, float right, float below,
                       float above) {
-  return deviceDivide(diffusionNumerator(ScalarLanes{}, x0, a, left, right, below, above),
-                      divisor);
+  float numerator = diffusionNumerator(ScalarLanes{}, x0, a, left, right, below, above);
+  if (std::isnan(numerator)) numerator = exactNaN::diffusionNumerator(x0, a, left, right, below, above);
+  return deviceDivide(numerator, divisor);
+}
+
+inline float checkedPressureSum(float div, float left, float right, float below, float above) {
+  const float sum = pressureSum(ScalarLanes{}, div, left, right, below, above);
+  return std::isnan(sum) ? exactNaN::pressureSum(div, left, right, below, above) : sum;
 }
 
 inline float relaxedPressure(float div, float left, float right, float below, float above) {
-  return deviceDivide(pressureSum(ScalarLanes{}, div, left, right, below, above), 4.0f);
+  return deviceDivide(checkedPressureSum(div, left, right, below, above), 4.0f);
 }
 
 // Grid spacing 1/N, rounded to float.
@@ -46,7 +69,8 @@ inline float gridSpacing(int n) { return static_cast<float>(1.0 / n); }
 inline float divergence(float h, float uRight, float uLeft, float vAbove, float vBelow) {
   const double difference =
       static_cast<double>(uRight) - uLeft + static_cast<double>(vAbove) - vBelow;
-  return static_cast<float>((h * -0.5) * difference);
+  const float dval = static_cast<float>((h * -0.5) * difference);
+  return std::isnan(dval) ? exactNaN::divergence(h, uRight, uLeft, vAbove, vBelow) : dval;
 }
 
 // Half the difference of the two neighbours, rounded to float, over the grid spacing.
@@ -56,8 +80,20 @@ inline float halfDifferenceOver(float plus, float minus, float h) {
 
 // A velocity corrected by a gradient: added where the gradient points at an obstacle.
 inline float correctedVelocity(float velocity, float gradient, bool reflected) {
-  return static_cast<float>(reflected ? static_cast<double>(velocity) + gradient
-                                      : static_cast<double>(velocity) - gradient);
+  const float corrected = static_cast<float>(reflected ? static_cast<double>(velocity) + gradient
+                                                       : static_cast<double>(velocity) - gradient);
+  return std::isnan(corrected) ? exactNaN::correctedVelocity(velocity, gradient, reflected)
+                               : corrected;
+}
+
+// The bilinear interpolation of the advection: the two sums along j first, each times its
+// weight along i, then the outer sum.
+inline float interpolated(float d00, float d01, float d10, float d11, float wi0, float wi1,
+                          float wj0, float wj1) {
+  const double lower = static_cast<double>(d00) * wj0 + static_cast<double>(d01) * wj1;
+  const double upper = static_cast<double>(d10) * wj0 + static_cast<double>(d11) * wj1;
+  const float val = static_cast<float>(lower * wi0 + upper * wi1);
+  return std::isnan(val) ? exactNaN::interpolated(d00, d01, d10, d11, wi0, wi1, wj0, wj1) : val;
 }
 
 // Obstacle reflection of a value by its neighbours' mask entries along one axis: flipped when

@@ -67,11 +67,9 @@ inline void advectCell(int n, int b, float* d, const float* d0, const float* u, 
   if (isEdgeOrObstacleCell(onEdge, c, boundary)) {
     d[c.t] = 0.0f;
   } else {
-    const double lower = static_cast<double>(d0[cellIndex(n, i0, j0)]) * wj0 +
-                         static_cast<double>(d0[cellIndex(n, i0, j1)]) * wj1;
-    const double upper = static_cast<double>(d0[cellIndex(n, i1, j0)]) * wj0 +
-                         static_cast<double>(d0[cellIndex(n, i1, j1)]) * wj1;
-    const float val = static_cast<float>(lower * wi0 + upper * wi1);
+    const float val = interpolated(d0[cellIndex(n, i0, j0)], d0[cellIndex(n, i0, j1)],
+                                   d0[cellIndex(n, i1, j0)], d0[cellIndex(n, i1, j1)], wi0, wi1,
+                                   wj0, wj1);
     // Variant 1 reflects off obstacles along j, variant 2 along i; others never reflect.
     const bool reflected = (b == 1 && pointsAtObstacle(val, n, c, Axis::J, boundary)) ||
                            (b == 2 && pointsAtObstacle(val, n, c, Axis::I, boundary));

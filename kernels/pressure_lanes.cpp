@@ -5,6 +5,7 @@
 #include <hwy/highway.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "cell_formulas.h"
@@ -73,14 +74,29 @@ void gather(int n, const float* p, const float* div, const int* boundary, const 
   }
 }
 
+// A lane whose sum is NaN takes it from the formula compiled once, as every scalar use does.
+template <class DF>
+HWY_NOINLINE hn::Vec<DF> nanSumsExactly(DF df, const BlockLanes& b, int k, hn::Vec<DF> sum) {
+  alignas(64) float lanes[kMostLanes];
+  hn::Store(sum, df, lanes);
+  for (size_t l = 0; l < hn::Lanes(df); ++l) {
+    if (std::isnan(lanes[l])) {
+      lanes[l] = exactNaN::pressureSum(b.div[k][l], b.p[k][l], b.p[k + 2][l], b.below[k][l],
+                                       b.above[k][l]);
+    }
+  }
+  return hn::Load(df, lanes);
+}
+
 // Cell k of pass `pass` in every lane: the update of relaxPressureAt, in lanes.
 template <class D>
 HWY_INLINE void relaxPosition(const VectorLanes<D>& lanes, BlockLanes& b, int k) {
   const hn::Rebind<float, D> df;
   const hn::Rebind<std::int32_t, D> di;
-  const auto sum = pressureSum(lanes, hn::Load(df, b.div[k]), hn::Load(df, b.p[k]),
-                               hn::Load(df, b.p[k + 2]), hn::Load(df, b.below[k]),
-                               hn::Load(df, b.above[k]));
+  auto sum = pressureSum(lanes, hn::Load(df, b.div[k]), hn::Load(df, b.p[k]),
+                         hn::Load(df, b.p[k + 2]), hn::Load(df, b.below[k]),
+                         hn::Load(df, b.above[k]));
+  if (!hn::AllFalse(df, hn::IsNaN(sum))) [[unlikely]] sum = nanSumsExactly(df, b, k, sum);
   // deviceDivide by 4, an ordinary divisor: the plain quotient.
   const auto pval = hn::Div(sum, hn::Set(df, 4.0f));
   const auto zero = hn::Zero(df);
@@ -94,6 +110,13 @@ HWY_INLINE void relaxPosition(const VectorLanes<D>& lanes, BlockLanes& b, int k)
 
 void RelaxBlocks(int n, float* p, const float* div, const int* boundary, const int* firsts,
                  int count) {
+#if HWY_TARGET == HWY_SCALAR || HWY_TARGET == HWY_EMU128
+  // The portable targets round what does not fit a float to the largest float, not to
+  // infinity, and pick other NaNs than the processor: the scalar code it is, one block at a
+  // time.
+  relaxPressureBlocksOneByOne(n, p, div, boundary, firsts, count);
+  return;
+#endif
   const hn::ScalableTag<double> d;
   const VectorLanes<decltype(d)> lanes{d, {}};
   const int width = static_cast<int>(std::min<size_t>(hn::Lanes(d), kMostLanes));
@@ -140,11 +163,19 @@ void relaxPressureBlocksInLanes(int n, float* p, const float* div, const int* bo
 
 int pressureLanes() { return HWY_DYNAMIC_DISPATCH(velmar_lanes::Lanes)(); }
 
+namespace {
+
+// Read once, before any choice of ours narrows what the processor is said to support.
+const std::vector<std::int64_t>& availableTargets() {
+  static const std::vector<std::int64_t> targets = hwy::SupportedAndGeneratedTargets();
+  return targets;
+}
+
+}  // namespace
+
 std::vector<std::string> laneInstructionSets() {
   std::vector<std::string> names;
-  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
-    names.emplace_back(hwy::TargetName(target));
-  }
+  for (const std::int64_t target : availableTargets()) names.emplace_back(hwy::TargetName(target));
   return names;
 }
 
@@ -155,7 +186,7 @@ std::string laneInstructionSet() {
 bool useLaneInstructionSet(const std::string& name) {
   std::int64_t chosen = 0;  // 0: every target the processor has
   if (!name.empty()) {
-    for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+    for (const std::int64_t target : availableTargets()) {
       if (name == hwy::TargetName(target)) chosen = target;
     }
     if (chosen == 0) return false;

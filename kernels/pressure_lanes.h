@@ -13,6 +13,10 @@
 void relaxPressureBlocksInLanes(int n, float* p, const float* div, const int* boundary,
                                 const int* firsts, int count);
 
+// The same one block after another in scalar code, for processors without vector lanes.
+void relaxPressureBlocksOneByOne(int n, float* p, const float* div, const int* boundary,
+                                 const int* firsts, int count);
+
 // Blocks the chosen instruction set runs at once.
 int pressureLanes();
 

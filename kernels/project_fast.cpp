@@ -38,7 +38,47 @@ void forEachBlockDiagonal(const GridSpan& span, Visit visit) {
   }
 }
 
+// What a pressure cell reads that no thread of its block writes: its class and whether its
+// neighbours below and above are obstacles.
+struct PressureCellFacts {
+  bool cleared[kBlockThreads];
+  bool obstacleBelow[kBlockThreads];
+  bool obstacleAbove[kBlockThreads];
+};
+
+// Cell k of pass p waits only for cells k - 1 of pass p and k + 1 of pass p - 1: the cells with
+// equal 2p + k run together, so that the processor overlaps their chains.
+void relaxBlockOfInteriorLine(int n, float* p, const float* div, const int* boundary, int first) {
+  const int side = n + 2;
+  const int i0 = first % side;
+  PressureCellFacts facts;
+  for (int k = 0; k < kBlockThreads; ++k) {
+    const int t = first + k;
+    facts.cleared[k] = i0 + k == 0 || i0 + k == n + 1 || boundary[t] != 0;
+    facts.obstacleBelow[k] = boundary[t - side] != 0;
+    facts.obstacleAbove[k] = boundary[t + side] != 0;
+  }
+  constexpr int kPasses = 20;
+  for (int w = 0; w < 2 * (kPasses - 1) + kBlockThreads; ++w) {
+    const int lowest = w >= kBlockThreads ? (w - kBlockThreads + 2) / 2 : 0;
+    const int highest = std::min(kPasses - 1, w / 2);
+    for (int pass = highest; pass >= lowest; --pass) {
+      const int k = w - 2 * pass;
+      const int t = first + k;
+      const float pval = relaxedPressure(div[t], p[t - 1], p[t + 1], p[t - side], p[t + side]);
+      const bool flip = pointsAtObstacle(pval, facts.obstacleBelow[k], facts.obstacleAbove[k]);
+      const float reflected = flip ? -pval : pval;
+      p[t] = facts.cleared[k] ? 0.0f : reflected;
+    }
+  }
+}
+
 }  // namespace
+
+void relaxPressureBlocksOneByOne(int n, float* p, const float* div, const int* boundary,
+                                 const int* firsts, int count) {
+  for (int k = 0; k < count; ++k) relaxBlockOfInteriorLine(n, p, div, boundary, firsts[k]);
+}
 
 // Blocks in turn, each its updates and then, after the barrier, its edge fill.
 void projectStep1Fast(const BlockRect& blocks, int N, const float* u, const float* v, float* p,

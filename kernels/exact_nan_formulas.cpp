@@ -1,0 +1,39 @@
+// The formulas of cell_formulas.h compiled once, out of line, for every result that is NaN.
+#include "cell_formulas.h"
+
+#define VELMAR_ONCE __attribute__((noinline))
+
+namespace exactNaN {
+
+VELMAR_ONCE float sourceAdded(float x, float s, float dt) {
+  return static_cast<float>(static_cast<double>(x) + static_cast<double>(s) * dt);
+}
+
+VELMAR_ONCE float diffusionNumerator(float x0, float a, float left, float right, float below,
+                                     float above) {
+  return ::diffusionNumerator(ScalarLanes{}, x0, a, left, right, below, above);
+}
+
+VELMAR_ONCE float pressureSum(float div, float left, float right, float below, float above) {
+  return ::pressureSum(ScalarLanes{}, div, left, right, below, above);
+}
+
+VELMAR_ONCE float divergence(float h, float uRight, float uLeft, float vAbove, float vBelow) {
+  const double difference =
+      static_cast<double>(uRight) - uLeft + static_cast<double>(vAbove) - vBelow;
+  return static_cast<float>((h * -0.5) * difference);
+}
+
+VELMAR_ONCE float correctedVelocity(float velocity, float gradient, bool reflected) {
+  return static_cast<float>(reflected ? static_cast<double>(velocity) + gradient
+                                      : static_cast<double>(velocity) - gradient);
+}
+
+VELMAR_ONCE float interpolated(float d00, float d01, float d10, float d11, float wi0, float wi1,
+                               float wj0, float wj1) {
+  const double lower = static_cast<double>(d00) * wj0 + static_cast<double>(d01) * wj1;
+  const double upper = static_cast<double>(d10) * wj0 + static_cast<double>(d11) * wj1;
+  return static_cast<float>(lower * wi0 + upper * wi1);
+}
+
+}  // namespace exactNaN
