@@ -24,7 +24,8 @@ const KernelEntry kKernelTable[] = {
      {&gpuFastAcceptsProjectStep3, &gpuFastProjectStep3}},
     {stubIdentity(&gpuLaunchProjectStep2), &gpuEntryProjectStep2,
      "_Z21gpuKernelProjectStep2iPfS_Pi",
-     {&gpuFastAcceptsProjectStep2, &gpuFastProjectStep2}},
+     // Pressure blocks of a diagonal run in vector lanes: up to 8 at once.
+     {&gpuFastAcceptsProjectStep2, &gpuFastProjectStep2, 8}},
     {stubIdentity(&gpuLaunchProjectStep1), &gpuEntryProjectStep1,
      "_Z21gpuKernelProjectStep1iPfS_S_S_Pi",
      {&gpuFastAcceptsProjectStep1, &gpuFastProjectStep1}},

@@ -31,6 +31,9 @@ struct FastForm {
   bool (*accepts)(const void* record, dim3 gridSize, dim3 blockSize,
                   std::uint32_t threadsPerLine) = nullptr;
   void (*run)(const void* record, const BlockRect& blocks) = nullptr;
+  // Blocks of a line that a tile should hold side by side, for a form that runs the blocks of a
+  // diagonal of its rectangle at once; the runtime still cuts a line in two for two workers.
+  std::uint32_t leastBlocksAcross = 1;
 };
 
 // Registers `form` for the kernel registered under `hostFunction`; it goes with that

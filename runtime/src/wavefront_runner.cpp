@@ -147,8 +147,12 @@ bool runOnWorkers(Participant& launcher, const LaunchJob& job, bool& diverged) {
   // No more threads than blocks in a line; columns enough for each thread's share to be two,
   // so that a thread blocked in its own can work in another's.
   const auto threads = static_cast<unsigned>(std::min<std::uint64_t>(wanted, blocksPerLine));
-  const auto columns = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+  auto columns = static_cast<std::uint32_t>(std::min<std::uint64_t>(
       {blocksPerLine, kMostTileColumns, std::max(4u, 2 * threads)}));
+  if (job.fastForm != nullptr && job.fastForm->leastBlocksAcross > 1) {
+    const std::uint64_t across = blocksPerLine / job.fastForm->leastBlocksAcross;
+    columns = static_cast<std::uint32_t>(std::max<std::uint64_t>(2, std::min<std::uint64_t>(columns, across)));
+  }
   std::uint32_t rows = rowsFor(cost, static_cast<std::uint32_t>(lines), columns);
   bool probe = false;
   const Clock::time_point start = Clock::now();
