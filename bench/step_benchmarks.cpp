@@ -16,6 +16,7 @@
 #include "golden_scenario.h"
 #include "launch_stubs.h"
 #include "parallel_launch.h"
+#include "pressure_lanes.h"
 #include "fast_forms.h"
 #include "runtime_testing.h"
 
@@ -94,6 +95,7 @@ void BM_CalcFluid(benchmark::State& state) {
   const FastForms fast(state.range(2) != 0);
   const runtime_testing::WorkerWaits before = runtime_testing::workerWaits();
   for (auto _ : state) gpuCalcFluid();
+  state.SetLabel(state.range(2) != 0 ? laneInstructionSet() : "thread by thread");
   state.counters["shared_launches"] =
       static_cast<double>(runtime_testing::workerWaits().launches - before.launches) /
       static_cast<double>(state.iterations());
@@ -118,10 +120,11 @@ struct DeviceFields {
   float* dens;
   float* dens_prev;
   int* boundary;
+  std::size_t cells;
 
-  DeviceFields() {
+  explicit DeviceFields(int n) : cells(grid_cells(n)) {
     static auto s = std::make_unique<FluidState>();
-    loadGoldenState(*s);
+    loadGoldenState(*s, n);
     const std::pair<void**, const void*> buffers[] = {
         {reinterpret_cast<void**>(&u), s->u.data()},
         {reinterpret_cast<void**>(&v), s->v.data()},
@@ -131,8 +134,8 @@ struct DeviceFields {
         {reinterpret_cast<void**>(&dens_prev), s->dens_prev.data()},
         {reinterpret_cast<void**>(&boundary), s->boundary.data()}};
     for (const auto& [buffer, host] : buffers) {
-      cudaMalloc(buffer, kDefaultGridCells * sizeof(float));
-      cudaMemcpy(*buffer, host, kDefaultGridCells * sizeof(float), cudaMemcpyHostToDevice);
+      cudaMalloc(buffer, cells * sizeof(float));
+      cudaMemcpy(*buffer, host, cells * sizeof(float), cudaMemcpyHostToDevice);
     }
   }
   ~DeviceFields() {
@@ -145,69 +148,73 @@ struct DeviceFields {
   }
 };
 
-void configure() {
-  cudaConfigureCall(Size3(blocksPerLaunch(kDefaultGridInterior), 1, 1),
-                    Size3(threads_per_block, 1, 1), 0, nullptr);
-  runtime_parallel::declareNeighbourLines(kDefaultGridSide);
+void configure(int n) {
+  cudaConfigureCall(Size3(blocksPerLaunch(n), 1, 1), Size3(threads_per_block, 1, 1), 0, nullptr);
+  runtime_parallel::declareNeighbourLines(static_cast<std::uint32_t>(n + 2));
 }
 
-// Each kernel with as many workers as the benchmark's argument.
+// Each kernel on the golden state of a grid of the first argument's interior cells a side,
+// with as many workers as the second, by its fast form (third argument 1) or thread by thread.
 template <typename Launch>
 void benchmarkLaunch(benchmark::State& state, Launch launch) {
-  DeviceFields f;
-  runtime_parallel::setWorkers(static_cast<unsigned>(state.range(0)));
+  const int n = static_cast<int>(state.range(0));
+  DeviceFields f(n);
+  runtime_parallel::setWorkers(static_cast<unsigned>(state.range(1)));
+  const FastForms fast(state.range(2) != 0);
   const runtime_testing::WorkerWaits before = runtime_testing::workerWaits();
   for (auto _ : state) {
-    configure();
-    launch(f);
+    configure(n);
+    launch(f, n);
   }
   const runtime_testing::WorkerWaits after = runtime_testing::workerWaits();
   runtime_parallel::setWorkers(runtime_parallel::defaultWorkers());
+  state.SetLabel(state.range(2) != 0 ? laneInstructionSet() : "thread by thread");
   const auto launches = static_cast<double>(state.iterations());
   state.counters["on_workers"] = static_cast<double>(after.launches - before.launches) / launches;
-  state.counters["tile_wait_us"] =
-      static_cast<double>(after.tileWaitNs - before.tileWaitNs) / 1e3 / launches;
-  state.counters["finish_wait_us"] =
-      static_cast<double>(after.finishWaitNs - before.finishWaitNs) / 1e3 / launches;
-  state.counters["cells_per_s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * kDefaultGridCells,
-                         benchmark::Counter::kIsRate);
+  state.counters["cells_per_s"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * static_cast<double>(f.cells),
+      benchmark::Counter::kIsRate);
 }
 
 void BM_LaunchAddSource(benchmark::State& state) {
-  benchmarkLaunch(state, [](DeviceFields& f) { gpuLaunchAdd_Source(126, f.u, f.u_prev, 0.2f); });
+  benchmarkLaunch(state, [](DeviceFields& f, int n) { gpuLaunchAdd_Source(n, f.u, f.u_prev, 0.2f); });
 }
 void BM_LaunchDiffuse(benchmark::State& state) {
-  benchmarkLaunch(state, [](DeviceFields& f) {
-    gpuLaunchDiffuse(126, 1, f.dens_prev, f.dens, 0.5f, 0.2f, f.boundary);
+  benchmarkLaunch(state, [](DeviceFields& f, int n) {
+    gpuLaunchDiffuse(n, 1, f.dens_prev, f.dens, 0.5f, 0.2f, f.boundary);
   });
 }
 void BM_LaunchAdvect(benchmark::State& state) {
-  benchmarkLaunch(state, [](DeviceFields& f) {
-    gpuLaunchAdvect(126, 1, f.dens_prev, f.dens, f.u, f.v, 0.2f, f.boundary);
+  benchmarkLaunch(state, [](DeviceFields& f, int n) {
+    gpuLaunchAdvect(n, 1, f.dens_prev, f.dens, f.u, f.v, 0.2f, f.boundary);
   });
 }
 void BM_LaunchProjectStep1(benchmark::State& state) {
-  benchmarkLaunch(state, [](DeviceFields& f) {
-    gpuLaunchProjectStep1(126, f.u, f.v, f.u_prev, f.v_prev, f.boundary);
+  benchmarkLaunch(state, [](DeviceFields& f, int n) {
+    gpuLaunchProjectStep1(n, f.u, f.v, f.u_prev, f.v_prev, f.boundary);
   });
 }
 void BM_LaunchProjectStep2(benchmark::State& state) {
-  benchmarkLaunch(state, [](DeviceFields& f) {
-    gpuLaunchProjectStep2(126, f.u_prev, f.v_prev, f.boundary);
+  benchmarkLaunch(state, [](DeviceFields& f, int n) {
+    gpuLaunchProjectStep2(n, f.u_prev, f.v_prev, f.boundary);
   });
 }
 void BM_LaunchProjectStep3(benchmark::State& state) {
-  benchmarkLaunch(state, [](DeviceFields& f) {
-    gpuLaunchProjectStep3(126, f.u, f.v, f.u_prev, f.boundary);
+  benchmarkLaunch(state, [](DeviceFields& f, int n) {
+    gpuLaunchProjectStep3(n, f.u, f.v, f.u_prev, f.boundary);
   });
 }
-BENCHMARK(BM_LaunchAddSource)->Unit(benchmark::kMicrosecond)->Arg(1)->Arg(2);
-BENCHMARK(BM_LaunchDiffuse)->Unit(benchmark::kMicrosecond)->Arg(1)->Arg(2);
-BENCHMARK(BM_LaunchAdvect)->Unit(benchmark::kMicrosecond)->Arg(1)->Arg(2);
-BENCHMARK(BM_LaunchProjectStep1)->Unit(benchmark::kMicrosecond)->Arg(1)->Arg(2);
-BENCHMARK(BM_LaunchProjectStep2)->Unit(benchmark::kMicrosecond)->Arg(1)->Arg(2);
-BENCHMARK(BM_LaunchProjectStep3)->Unit(benchmark::kMicrosecond)->Arg(1)->Arg(2);
+#define VELMAR_KERNEL_BENCHMARK(name)             \
+  BENCHMARK(name)                                 \
+      ->Unit(benchmark::kMicrosecond)             \
+      ->ArgNames({"n", "workers", "fast"})        \
+      ->ArgsProduct({{126, 510}, {1, 2}, {0, 1}})
+VELMAR_KERNEL_BENCHMARK(BM_LaunchAddSource);
+VELMAR_KERNEL_BENCHMARK(BM_LaunchDiffuse);
+VELMAR_KERNEL_BENCHMARK(BM_LaunchAdvect);
+VELMAR_KERNEL_BENCHMARK(BM_LaunchProjectStep1);
+VELMAR_KERNEL_BENCHMARK(BM_LaunchProjectStep2);
+VELMAR_KERNEL_BENCHMARK(BM_LaunchProjectStep3);
 
 // The step with 1 and 2 workers and the plain loops, with one core kept busy by another
 // program: a second worker must not cost. Last, as the runtime keeps launches alone for a while

@@ -1,5 +1,5 @@
 // What a second worker gives where the user is: frames per second of the running program,
-// headless and in its window (layered drawing, density over the whole grid), with one and with
+// headless (also on finer grids) and in its window (layered drawing, density over the whole grid), with one and with
 // two workers; on a quiet machine and with one core kept busy by another program. Configurations
 // are measured in turn, each alone (the others stopped or not started), several seconds each,
 // and the medians printed.
@@ -43,19 +43,29 @@ std::string write_bursts(const std::string& dir) {
   return path;
 }
 
-// Seconds for kHeadlessFrames frames of the bursts, or 0 if the run failed.
-double headless_seconds(const std::string& recording, unsigned workers) {
+// Seconds the program takes with `arguments` after --headless, or 0 if the run failed.
+double headless_run_seconds(std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), {VELMAR_PROGRAM, "--headless"});
   ChildProcess program;
   const auto start = std::chrono::steady_clock::now();
-  if (!program.start({VELMAR_PROGRAM, "--headless", "--replay", recording, "--frames",
-                      std::to_string(kHeadlessFrames), "--workers", std::to_string(workers)},
-                     {}, "/dev/null")) {
-    return 0;
-  }
+  if (!program.start(arguments, {}, "/dev/null")) return 0;
   int status = 0;
   if (!program.wait_exit(120s, &status) || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return 0;
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
+
+// Seconds for kHeadlessFrames frames of the bursts.
+double headless_seconds(const std::string& recording, unsigned workers) {
+  return headless_run_seconds({"--replay", recording, "--frames", std::to_string(kHeadlessFrames),
+                               "--workers", std::to_string(workers)});
+}
+
+// Frames per second of a headless run on a finer grid, 1 and 2 workers in turn, medians.
+struct FinerGrid {
+  int n;
+  int frames;
+};
+constexpr FinerGrid kFinerGrids[] = {{254, 200}, {510, 100}, {1022, 30}};
 
 struct Row {
   double fps[2] = {};
@@ -73,6 +83,23 @@ Row headless_row(const std::string& recording) {
   for (int k = 0; k < 2; ++k) {
     const double s = median_of(seconds[k]);
     row.fps[k] = s > 0 ? kHeadlessFrames / s : 0;
+  }
+  return row;
+}
+
+Row finer_grid_row(const FinerGrid& grid) {
+  std::vector<double> seconds[2];
+  for (int repeat = 0; repeat < 3; ++repeat) {
+    for (int k = 0; k < 2; ++k) {
+      seconds[k].push_back(headless_run_seconds(
+          {"--grid", std::to_string(grid.n), "--frames", std::to_string(grid.frames), "--workers",
+           std::to_string(kWorkerCounts[k])}));
+    }
+  }
+  Row row;
+  for (int k = 0; k < 2; ++k) {
+    const double s = median_of(seconds[k]);
+    row.fps[k] = s > 0 ? grid.frames / s : 0;
   }
   return row;
 }
@@ -118,6 +145,10 @@ int main() {
   std::printf("%-30s %-14s %10s %10s %10s\n", "frames per second", "machine", "1 worker",
               "2 workers", "speedup");
   print_row("headless, bursts", "quiet", headless_row(recording));
+  for (const FinerGrid& grid : kFinerGrids) {
+    const std::string what = "headless, N = " + std::to_string(grid.n);
+    print_row(what.c_str(), "quiet", finer_grid_row(grid));
+  }
   print_row("window, layers, density", "quiet", window_row(windows));
   {
     const BusyCore busy;
