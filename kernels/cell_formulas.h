@@ -26,6 +26,8 @@ float interpolated(float d00, float d01, float d10, float d11, float wi0, float 
 // kernels' double intermediates and rounds them back.
 struct ScalarLanes {
   static double widen(float x) { return x; }
+  static double widen(int x) { return x; }
+  static double one() { return 1.0; }
   static float narrow(double x) { return static_cast<float>(x); }
 };
 
@@ -86,13 +88,9 @@ inline float correctedVelocity(float velocity, float gradient, bool reflected) {
                                : corrected;
 }
 
-// The bilinear interpolation of the advection: the two sums along j first, each times its
-// weight along i, then the outer sum.
 inline float interpolated(float d00, float d01, float d10, float d11, float wi0, float wi1,
                           float wj0, float wj1) {
-  const double lower = static_cast<double>(d00) * wj0 + static_cast<double>(d01) * wj1;
-  const double upper = static_cast<double>(d10) * wj0 + static_cast<double>(d11) * wj1;
-  const float val = static_cast<float>(lower * wi0 + upper * wi1);
+  const float val = interpolation(ScalarLanes{}, d00, d01, d10, d11, wi0, wi1, wj0, wj1);
   return std::isnan(val) ? exactNaN::interpolated(d00, d01, d10, d11, wi0, wi1, wj0, wj1) : val;
 }
 

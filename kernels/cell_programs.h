@@ -41,7 +41,7 @@ inline void diffusePass(int n, int b, float* x, const float* x0, DiffusionConsta
 // The departure coordinate along one axis, clamped into [0.5, n + 0.5]; the strict tests let
 // a NaN through unchanged.
 inline float departure(int cell, float velocity, float dt0, int n) {
-  float position = static_cast<float>(cell - static_cast<double>(velocity) * dt0);
+  float position = unclampedDeparture(ScalarLanes{}, cell, velocity, dt0);
   if (position < 0.5) position = 0.5f;
   if (position > n + 0.5) position = static_cast<float>(n + 0.5);
   return position;
@@ -58,10 +58,10 @@ inline void advectCell(int n, int b, float* d, const float* d0, const float* u, 
   const int i1 = i0 + 1;
   const int j0 = deviceFloatToInt(pos_j);
   const int j1 = j0 + 1;
-  const float wi1 = static_cast<float>(static_cast<double>(pos_i) - i0);
-  const float wi0 = static_cast<float>(1.0 - wi1);
-  const float wj1 = static_cast<float>(static_cast<double>(pos_j) - j0);
-  const float wj0 = static_cast<float>(1.0 - wj1);
+  const float wi1 = upperWeight(ScalarLanes{}, pos_i, i0);
+  const float wi0 = lowerWeight(ScalarLanes{}, wi1);
+  const float wj1 = upperWeight(ScalarLanes{}, pos_j, j0);
+  const float wj0 = lowerWeight(ScalarLanes{}, wj1);
 
   const bool onEdge = isEdgeCell(n, c);
   if (isEdgeOrObstacleCell(onEdge, c, boundary)) {

@@ -31,9 +31,7 @@ VELMAR_ONCE float correctedVelocity(float velocity, float gradient, bool reflect
 
 VELMAR_ONCE float interpolated(float d00, float d01, float d10, float d11, float wi0, float wi1,
                                float wj0, float wj1) {
-  const double lower = static_cast<double>(d00) * wj0 + static_cast<double>(d01) * wj1;
-  const double upper = static_cast<double>(d10) * wj0 + static_cast<double>(d11) * wj1;
-  return static_cast<float>(lower * wi0 + upper * wi1);
+  return interpolation(ScalarLanes{}, d00, d01, d10, d11, wi0, wi1, wj0, wj1);
 }
 
 }  // namespace exactNaN

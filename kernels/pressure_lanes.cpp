@@ -10,27 +10,17 @@
 
 #include "cell_formulas.h"
 #include "pressure_lanes.h"
+#include "vector_lanes-inl.h"
 
 HWY_BEFORE_NAMESPACE();
 namespace velmar_lanes {
 namespace HWY_NAMESPACE {
 
-namespace hn = hwy::HWY_NAMESPACE;
-
-#include "lane_formulas.inc"
 
 constexpr int kBlockThreads = 32;
 constexpr int kPasses = 20;
 constexpr int kMostLanes = 16;
 
-// The kernels' widening and rounding on lanes of doubles and the floats they came from.
-template <class D>
-struct VectorLanes {
-  D wide;
-  hn::Rebind<float, D> narrowTag;
-  hn::Vec<D> widen(hn::Vec<hn::Rebind<float, D>> x) const { return hn::PromoteTo(wide, x); }
-  hn::Vec<hn::Rebind<float, D>> narrow(hn::Vec<D> x) const { return hn::DemoteTo(narrowTag, x); }
-};
 
 // Each block's cells as [position][lane]: a lane's chain runs in its own lane and every load
 // and store of a position is one whole vector.
@@ -110,15 +100,12 @@ HWY_INLINE void relaxPosition(const VectorLanes<D>& lanes, BlockLanes& b, int k)
 
 void RelaxBlocks(int n, float* p, const float* div, const int* boundary, const int* firsts,
                  int count) {
-#if HWY_TARGET == HWY_SCALAR || HWY_TARGET == HWY_EMU128
-  // The portable targets round what does not fit a float to the largest float, not to
-  // infinity, and pick other NaNs than the processor: the scalar code it is, one block at a
-  // time.
-  relaxPressureBlocksOneByOne(n, p, div, boundary, firsts, count);
-  return;
-#endif
+  if (!kLanesMatchTheProcessor) {
+    relaxPressureBlocksOneByOne(n, p, div, boundary, firsts, count);
+    return;
+  }
   const hn::ScalableTag<double> d;
-  const VectorLanes<decltype(d)> lanes{d, {}};
+  const VectorLanes<decltype(d)> lanes{d};
   const int width = static_cast<int>(std::min<size_t>(hn::Lanes(d), kMostLanes));
   BlockLanes b;
   for (int start = 0; start < count; start += width) {
