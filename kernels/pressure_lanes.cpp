@@ -48,8 +48,10 @@ void gather(int n, const float* p, const float* div, const int* boundary, const 
     }
     const int first = firsts[lane];
     const int i0 = first % side;
-    b.p[0][lane] = p[first - 1];
-    b.p[kBlockThreads + 1][lane] = p[first + kBlockThreads];
+    // The cells beside the block, unless the block's end cell is an edge cell, which reads
+    // neither: they are the other end of a line that another worker may be writing.
+    b.p[0][lane] = i0 == 0 ? 0.0f : p[first - 1];
+    b.p[kBlockThreads + 1][lane] = i0 + kBlockThreads == side ? 0.0f : p[first + kBlockThreads];
     for (int k = 0; k < kBlockThreads; ++k) {
       const int t = first + k;
       b.p[k + 1][lane] = p[t];

@@ -65,10 +65,13 @@ void relaxBlockOfInteriorLine(int n, float* p, const float* div, const int* boun
     for (int pass = highest; pass >= lowest; --pass) {
       const int k = w - 2 * pass;
       const int t = first + k;
+      if (facts.cleared[k]) {
+        p[t] = 0.0f;
+        continue;
+      }
       const float pval = relaxedPressure(div[t], p[t - 1], p[t + 1], p[t - side], p[t + side]);
       const bool flip = pointsAtObstacle(pval, facts.obstacleBelow[k], facts.obstacleAbove[k]);
-      const float reflected = flip ? -pval : pval;
-      p[t] = facts.cleared[k] ? 0.0f : reflected;
+      p[t] = flip ? -pval : pval;
     }
   }
 }
