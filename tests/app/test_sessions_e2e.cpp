@@ -324,24 +324,33 @@ TEST_P(ReplayedWindowSize, EndsAtTheRecordedEscapeAndDrawsAgainAfterIt) {
   write_file(dir_ + "/size.rec", "velmar-recording 1\n4 reshape " + std::to_string(width) + " " +
                                      std::to_string(height) + "\n15 reshape 512 512\n" +
                                      "16 mouse 2 0 200 200\n30 key 27 0 0\n");
-  std::string headless, window;
+  std::string headless, pictured, window;
   ASSERT_EQ(run({"--headless", "--replay", dir_ + "/size.rec", "--checksum"}, headless), 0)
       << headless;
+  // Off screen nothing is drawn beyond the picture limit, and drawing resumes after it.
+  ASSERT_EQ(run({"--headless", "--replay", dir_ + "/size.rec", "--checksum", "--png",
+                 dir_ + "/offscreen"}, pictured, {"DISPLAY="}), 0) << pictured;
+  EXPECT_EQ(checksum_line(pictured), checksum_line(headless));
+  EXPECT_LE(std::count(pictured.begin(), pictured.end(), '\n'), 2) << pictured;
   EXPECT_EQ(run({"--replay", dir_ + "/size.rec", "--checksum", "--png", dir_ + "/pictures"},
                 window, {display_env()}),
             0)
       << window;
   EXPECT_EQ(checksum_line(window), checksum_line(headless));
-  // The burst, in the picture of the last frame before Escape, read back from the window.
+  // The burst, in the picture of the last frame before Escape, read back from the window and
+  // drawn off screen alike.
   const Capture last = read_png(dir_ + "/pictures/frame-000030.png");
   EXPECT_EQ(last.width, 512);
   EXPECT_EQ(last.height, 512);
   EXPECT_GT(last.pixels.size() - last.count(0x000000), 0u) << "nothing drawn after the shrink";
+  EXPECT_TRUE(read_png(dir_ + "/offscreen/frame-000030.png") == last);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     OddSizes, ReplayedWindowSize,
     ::testing::Values(OddSize{32767, 32767},            // shrunk after: drawn into the huge window
+                      OddSize{32768, 32768}, OddSize{40000, 40000},
+                      OddSize{4097, 4096},              // drawn, but past the picture limit
                       OddSize{2147483647, 2147483647},  // beyond what X can make
                       OddSize{65536, 65536},            // 0 to X's 16-bit sides: refused
                       OddSize{0, 0}, OddSize{1, 0},     // no window at all
