@@ -337,6 +337,11 @@ TEST_P(ReplayedWindowSize, EndsAtTheRecordedEscapeAndDrawsAgainAfterIt) {
             0)
       << window;
   EXPECT_EQ(checksum_line(window), checksum_line(headless));
+  // Narrower than the default grid's 126 cells: no cell has a pixel, and both runs say so.
+  for (const std::string* output : {&pictured, &window}) {
+    EXPECT_EQ(output->find("narrower than one pixel a cell") != std::string::npos, width < 126)
+        << *output;
+  }
   // The burst, in the picture of the last frame before Escape, read back from the window and
   // drawn off screen alike.
   const Capture last = read_png(dir_ + "/pictures/frame-000030.png");
