@@ -193,4 +193,44 @@ TEST(CommandLine, GlutKeepsItsOwnOptionsAndTheProgramGetsTheRest) {
   EXPECT_EQ(split.display_name, ":7");
 }
 
+// Headless, GLUT's options have no X server to go to: only -geometry's size means anything.
+TEST(CommandLine, HeadlessTakesTheSizeOfGeometryAndRefusesGlutsOtherOptions) {
+  const struct {
+    std::vector<const char*> argv;
+    int width, height;  // 0: no size given
+    std::string fault;  // empty: accepted
+  } cases[] = {
+      {{"prog", "--headless"}, 0, 0, ""},
+      {{"prog", "-geometry", "300x200"}, 300, 200, ""},
+      {{"prog", "-geometry", "32767x1-5+5"}, 32767, 1, ""},
+      {{"prog", "-geometry", "9x9", "-geometry", "640x480+0+0"}, 640, 480, ""},
+      {{"prog", "-geometry", "+10+10"}, 0, 0,
+       "-geometry: expected WxH (sides from 1 to 32767) with --headless, found \"+10+10\""},
+      {{"prog", "-geometry", "0x5"}, 0, 0, "found \"0x5\""},
+      {{"prog", "-geometry", "32768x5"}, 0, 0, "found \"32768x5\""},
+      {{"prog", "-geometry", "5x-5"}, 0, 0, "found \"5x-5\""},
+      {{"prog", "-geometry", "5x5 "}, 0, 0, "found \"5x5 \""},
+      {{"prog", "-iconic"}, 0, 0,
+       "-iconic is an option of the window, which does not go with --headless"},
+      {{"prog", "-geometry", "5x5", "-display", ":1"}, 0, 0,
+       "-display is an option of the window, which does not go with --headless"},
+  };
+  for (const auto& [argv, width, height, fault] : cases) {
+    SCOPED_TRACE(argv.back());
+    const SplitArguments split =
+        split_glut_arguments(static_cast<int>(argv.size()), const_cast<char**>(argv.data()));
+    const HeadlessGlutArguments taken = headless_glut_arguments(split);
+    if (!fault.empty()) {
+      ASSERT_TRUE(std::holds_alternative<std::string>(taken));
+      EXPECT_NE(std::get<std::string>(taken).find(fault), std::string::npos)
+          << std::get<std::string>(taken);
+      continue;
+    }
+    ASSERT_TRUE(std::holds_alternative<std::optional<StartingSize>>(taken));
+    const auto& size = std::get<std::optional<StartingSize>>(taken);
+    EXPECT_EQ(size ? size->width : 0, width);
+    EXPECT_EQ(size ? size->height : 0, height);
+  }
+}
+
 }  // namespace

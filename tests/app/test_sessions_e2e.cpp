@@ -250,6 +250,16 @@ TEST_F(Session, AHeadlessPictureIsWhatTheWindowShows) {
   EXPECT_GT(headless.count(0x000000), 0);
 }
 
+// -geometry WxH sets the headless window's starting size, as a recorded reshape would.
+TEST_F(Session, AHeadlessRunStartsAtTheSizeThatGeometryGives) {
+  std::string output;
+  ASSERT_EQ(run({"--headless", "--frames=1", "--png", dir_ + "/pictures", "-geometry",
+                 "300x200+10+10"}, output, {"DISPLAY="}), 0) << output;
+  const Capture picture = read_png(dir_ + "/pictures/frame-000001.png");
+  EXPECT_EQ(picture.width, 300);
+  EXPECT_EQ(picture.height, 200);
+}
+
 TEST_F(Session, FaultsStopTheSessionBeforeItRunsAndLeaveFilesAlone) {
   write_file(dir_ + "/hand.rec", kHandWritten);
   write_file(dir_ + "/bad.rec", "velmar-recording 1\n0 key 32 0 0\n4 jump 1 2\n");
@@ -279,6 +289,11 @@ TEST_F(Session, FaultsStopTheSessionBeforeItRunsAndLeaveFilesAlone) {
   }
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/new.rec")) << "nothing ran, nothing recorded";
   std::string output;
+  // Paths are checked before the display: status 2 without one too.
+  for (const std::string& path : {dir_ + "/no/such/dir.rec", dir_ + "/kept.rec"}) {
+    EXPECT_EQ(run({"--record", path}, output, {"DISPLAY="}), 2) << output;
+  }
+  EXPECT_EQ(run({"--png", "/proc/velmar-pics"}, output, {"DISPLAY="}), 2) << output;
   EXPECT_EQ(run({"--record", dir_ + "/window.rec"}, output, {"DISPLAY="}), 1);
   EXPECT_NE(output.find("cannot open an X display (DISPLAY=)"), std::string::npos) << output;
   EXPECT_NE(output.find("xvfb-run"), std::string::npos) << output;
