@@ -145,6 +145,9 @@ std::vector<OptionShape> option_shapes(const CLI::App& app) {
       shapes.push_back({.name = "-" + name, .value_text = flag ? "" : option->get_option_text()});
     }
   }
+  // GLUT's options that take a value are left to the program only when the value is missing.
+  shapes.push_back({.name = "-display", .value_text = "NAME"});
+  shapes.push_back({.name = "-geometry", .value_text = "WxH+X+Y"});
   return shapes;
 }
 

@@ -93,6 +93,7 @@ TEST(CommandLine, EveryRefusalSaysWhatWasExpectedAndWhatWasFound) {
       {{"--png="}, "--png: expected DIR, found \"\""},
       {{"--replay", ""}, "--replay: expected FILE, found \"\""},
       {{"--guard=yes"}, "--guard: expected no value, found \"yes\""},
+      {{"--guard", "-geometry"}, "-geometry: expected WxH+X+Y after it, found nothing"},
       // Values out of range or not among the choices.
       {{"--workers", "0"}, "--workers: expected a whole number from 1 to 64, found \"0\""},
       {{"--workers=65"}, "--workers: expected a whole number from 1 to 64, found \"65\""},
