@@ -97,22 +97,25 @@ std::optional<std::string> read_settings(const CLI::App& app, const SettingsText
 // The other values: whole numbers in their ranges, the drawing by name, paths not empty.
 std::optional<std::string> read_values(const CLI::App& app, const SettingsText& text,
                                        ProgramOptions& options) {
-  std::string what;
-  const auto whole = [&](const char* name, const std::string& word, long long lowest,
-                         long long highest) -> std::optional<long long> {
-    if (app.count(name) == 0) return std::nullopt;
-    const auto value = read_whole_number(word, lowest, highest, what);
-    if (!value) what = std::string(name) + ": " + what;
-    return value;
+  const struct {
+    const char* name;
+    const std::string& word;
+    long long lowest, highest;
+    void (*store)(ProgramOptions&, long long);
+  } whole_numbers[] = {
+      {"--frames", text.frames, 0, kMostFrames,
+       [](ProgramOptions& o, long long n) { o.frames = n; }},
+      {"--every", text.every, 1, kMostFrames,
+       [](ProgramOptions& o, long long n) { o.png_every = n; }},
+      {"--workers", text.workers, 1, kMostStepWorkers,
+       [](ProgramOptions& o, long long n) { o.workers = static_cast<unsigned>(n); }},
   };
-  if (const auto frames = whole("--frames", text.frames, 0, kMostFrames)) options.frames = *frames;
-  if (!what.empty()) return what;
-  if (const auto every = whole("--every", text.every, 1, kMostFrames)) options.png_every = *every;
-  if (!what.empty()) return what;
-  if (const auto workers = whole("--workers", text.workers, 1, kMostStepWorkers)) {
-    options.workers = static_cast<unsigned>(*workers);
+  for (const auto& [name, word, lowest, highest, store] : whole_numbers) {
+    if (app.count(name) == 0) continue;
+    const auto number = read_whole_number(word, lowest, highest);
+    if (const auto* what = std::get_if<std::string>(&number)) return name + (": " + *what);
+    store(options, std::get<long long>(number));
   }
-  if (!what.empty()) return what;
   if (app.count("--draw") != 0 && text.drawing != "cells" && text.drawing != "layers") {
     return "--draw: expected cells or layers, found \"" + text.drawing + "\"";
   }

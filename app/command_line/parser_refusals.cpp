@@ -5,7 +5,14 @@
 
 namespace {
 
-std::string quoted(std::string_view word) { return "\"" + std::string(word) + "\""; }
+std::string quoted(std::string_view word) {
+  std::string text;
+  text.reserve(word.size() + 2);
+  text += '"';
+  text += word;
+  text += '"';
+  return text;
+}
 
 // What the parser takes for a value although it starts with '-': "-", and numbers ("-1",
 // "-0", "-1e3"), so that a negative value reaches the check that names its range.
@@ -61,15 +68,14 @@ std::optional<std::string> shape_fault(const std::vector<std::string>& arguments
   return std::nullopt;
 }
 
-std::optional<long long> read_whole_number(std::string_view word, long long lowest,
-                                           long long highest, std::string& fault) {
+std::variant<long long, std::string> read_whole_number(std::string_view word, long long lowest,
+                                                       long long highest) {
   long long value = 0;
   const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
   if (error == std::errc{} && end == word.data() + word.size() && value >= lowest &&
       value <= highest) {
     return value;
   }
-  fault = "expected a whole number from " + std::to_string(lowest) + " to " +
-          std::to_string(highest) + ", found " + quoted(word);
-  return std::nullopt;
+  return "expected a whole number from " + std::to_string(lowest) + " to " +
+         std::to_string(highest) + ", found " + quoted(word);
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 // One option as the command line spells it.
@@ -19,6 +20,7 @@ struct OptionShape {
 std::optional<std::string> shape_fault(const std::vector<std::string>& arguments,
                                        const std::vector<OptionShape>& options);
 
-// `word` read as a whole number from `lowest` to `highest`, or the fault in the program's form.
-std::optional<long long> read_whole_number(std::string_view word, long long lowest,
-                                           long long highest, std::string& fault);
+// `word` read as a whole number from `lowest` to `highest`, or the fault in the program's form:
+// `expected a whole number from 1 to 64, found "0"`.
+std::variant<long long, std::string> read_whole_number(std::string_view word, long long lowest,
+                                                       long long highest);
