@@ -54,7 +54,10 @@ int main(int argc, char** argv) {
   // path is status 2 with a display or without.
   const std::optional<SessionPlan> plan = prepare_session(options);
   if (!plan) return 2;
-  if (!options.headless && !x_display_reachable(arguments.display_name)) return 1;
+  if (!options.headless && !x_display_reachable(arguments.display_name)) {
+    abandon_session();
+    return 1;
+  }
   if (!begin_session(options, *plan)) return 2;
   if (headless_size) {
     fluid.window_width = headless_size->width;

@@ -29,6 +29,7 @@ std::int64_t picture_every = 0;
 std::vector<unsigned char> pixels;  // kept between frames: no allocation once it has its size
 bool told_too_large = false;
 bool old_pictures_to_remove = false;  // --overwrite found pictures of an earlier session
+std::vector<std::filesystem::path> created_folders;  // by start_picture_export, deepest first
 
 std::string picture_path(std::int64_t number) {
   char name[32];
@@ -69,6 +70,15 @@ void remove_old_pictures() {
 bool start_picture_export(const std::string& folder, std::int64_t every, bool overwrite,
                           std::FILE* err) {
   std::error_code error;
+  // The folders about to be made, deepest first, so that a session that never begins leaves
+  // none behind.
+  created_folders.clear();
+  for (std::filesystem::path missing = std::filesystem::absolute(folder, error);
+       !error && !missing.empty() && !std::filesystem::exists(missing, error);
+       missing = missing.parent_path()) {
+    created_folders.push_back(missing);
+    if (missing == missing.parent_path()) break;
+  }
   std::filesystem::create_directories(folder, error);
   if (!error && !std::filesystem::is_directory(folder, error)) {
     error = std::make_error_code(std::errc::not_a_directory);
@@ -99,6 +109,15 @@ bool start_picture_export(const std::string& folder, std::int64_t every, bool ov
 }
 
 bool picture_export_on() { return picture_every > 0; }
+
+void withdraw_picture_export() {
+  picture_every = 0;
+  std::error_code ignored;
+  for (const std::filesystem::path& made : created_folders) {
+    if (!std::filesystem::remove(made, ignored)) break;  // not empty: kept, with those above it
+  }
+  created_folders.clear();
+}
 
 bool picture_size_allowed(int width, int height) {
   GLint largest[2] = {kLargestPictureSide, kLargestPictureSide};

@@ -50,8 +50,11 @@ bool begin_session(const ProgramOptions& options, const SessionPlan& plan, std::
   // Last: a session refused for another reason leaves no recording behind.
   if (!options.record_path.empty() &&
       !start_recording(options.record_path, options.overwrite, plan.recorded_settings, err)) {
+    abandon_session();
     return false;
   }
   if (options.checksum) print_checksum_at_exit();
   return true;
 }
+
+void abandon_session() { withdraw_picture_export(); }

@@ -26,3 +26,7 @@ std::optional<SessionPlan> prepare_session(const ProgramOptions& options,
 // False after one line on `err`; status 2 then, and nothing has run.
 bool begin_session(const ProgramOptions& options, const SessionPlan& plan,
                    std::FILE* err = stderr);
+
+// For a prepared session that will not begin (no display): takes back what preparing made,
+// the picture folder while it is empty.
+void abandon_session();

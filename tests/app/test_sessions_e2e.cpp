@@ -294,7 +294,9 @@ TEST_F(Session, FaultsStopTheSessionBeforeItRunsAndLeaveFilesAlone) {
     EXPECT_EQ(run({"--record", path}, output, {"DISPLAY="}), 2) << output;
   }
   EXPECT_EQ(run({"--png", "/proc/velmar-pics"}, output, {"DISPLAY="}), 2) << output;
-  EXPECT_EQ(run({"--record", dir_ + "/window.rec"}, output, {"DISPLAY="}), 1);
+  EXPECT_EQ(run({"--record", dir_ + "/window.rec", "--png", dir_ + "/new/pics"}, output,
+                {"DISPLAY="}), 1);
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/new")) << "the picture folder taken back";
   EXPECT_NE(output.find("cannot open an X display (DISPLAY=)"), std::string::npos) << output;
   EXPECT_NE(output.find("xvfb-run"), std::string::npos) << output;
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/window.rec"));
