@@ -6,9 +6,10 @@ BENCH_BUILD ?= build-bench
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 PACKAGES ?= $(BUILD)
+INSTALL_ROOT = $(if $(DESTDIR),$(abspath $(DESTDIR)))
 
-.PHONY: all deps build run install package test test-sanitize test-thread-sanitize bench \
-        bench-window clean
+.PHONY: all deps build run install uninstall package test test-sanitize test-thread-sanitize \
+        bench bench-window clean
 
 all: build
 
@@ -24,12 +25,27 @@ run: build
 	$(BUILD)/app/velmar_stable_fluids $(ARGS)
 
 # The program, its manual page, menu entry and icon under $(DESTDIR)$(PREFIX).
+# CMake's manifest lists the files without DESTDIR; $(BUILD)/installed-files.txt lists them where
+# they were laid out, for make uninstall.
 install: build
-	DESTDIR="$(if $(DESTDIR),$(abspath $(DESTDIR)))" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	DESTDIR="$(INSTALL_ROOT)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	awk -v root="$(INSTALL_ROOT)" '{ print root $$0 }' $(BUILD)/install_manifest.txt \
+	  > $(BUILD)/installed-files.txt
+
+# Removes what the last make install from $(BUILD) laid out.
+uninstall:
+	scripts/uninstall.sh $(BUILD)/installed-files.txt
 
 # A Debian package of the same files in $(PACKAGES): apt install ./velmar-stable-fluids_*.deb
+# CPack installs into a staging folder of its own, which rewrites the install manifest: the
+# manifest of the last make install is kept aside meanwhile, so that make uninstall still
+# removes what that install laid out.
 package: build
-	cpack --config $(BUILD)/CPackConfig.cmake -B "$(abspath $(PACKAGES))"
+	@manifest="$(BUILD)/install_manifest.txt"; \
+	if [ -f "$$manifest" ]; then cp -p "$$manifest" "$$manifest.kept"; fi; \
+	cpack --config $(BUILD)/CPackConfig.cmake -B "$(abspath $(PACKAGES))"; status=$$?; \
+	if [ -f "$$manifest.kept" ]; then mv -f "$$manifest.kept" "$$manifest"; \
+	else rm -f "$$manifest"; fi; exit $$status
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -11,6 +11,7 @@
 #include "glut_arguments.h"
 #include "headless_run.h"
 #include "options.h"
+#include "program_messages.h"
 #include "session_setup.h"
 #include "step_settings.h"
 #include "view_drawing.h"
@@ -40,9 +41,28 @@ int main(int argc, char** argv) {
   set_view_drawing(options.drawing);
   if (options.drawing == ViewDrawing::Layers) keep_renderer_buffers_in_heap();
 
-  if (!options.headless && !x_display_reachable(arguments.display_name)) return 1;
+  std::optional<StartingSize> headless_size;
+  if (options.headless) {
+    const HeadlessGlutArguments glut = headless_glut_arguments(arguments);
+    if (const std::string* fault = std::get_if<std::string>(&glut)) {
+      print_message(stderr, "%s; see --help", fault->c_str());
+      return 2;
+    }
+    headless_size = std::get<std::optional<StartingSize>>(glut);
+  }
+  // Everything the session reads and writes is checked before the display, so that a wrong
+  // path is status 2 with a display or without.
   const std::optional<SessionPlan> plan = prepare_session(options);
   if (!plan) return 2;
+  if (!options.headless && !x_display_reachable(arguments.display_name)) {
+    abandon_session();
+    return 1;
+  }
+  if (!begin_session(options, *plan)) return 2;
+  if (headless_size) {
+    fluid.window_width = headless_size->width;
+    fluid.window_height = headless_size->height;
+  }
   if (options.workers != 0) {
     setStepWorkers(options.workers);
   } else {

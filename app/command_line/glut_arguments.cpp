@@ -1,5 +1,6 @@
 #include "glut_arguments.h"
 
+#include <charconv>
 #include <string_view>
 
 #include "program_messages.h"
@@ -23,7 +24,47 @@ const GlutOption* glut_option(std::string_view argument) {
   return nullptr;
 }
 
+// "WxH", optionally followed by a position ("+X+Y", "-X-Y"), each side from 1 to 32767 as X
+// makes windows; nothing otherwise.
+std::optional<StartingSize> geometry_size(std::string_view geometry) {
+  StartingSize size;
+  const char* end = geometry.data() + geometry.size();
+  auto [after_width, width_error] = std::from_chars(geometry.data(), end, size.width);
+  if (width_error != std::errc{} || after_width == end || *after_width != 'x') return std::nullopt;
+  auto [after_height, height_error] = std::from_chars(after_width + 1, end, size.height);
+  if (height_error != std::errc{} || geometry.front() == '-' || after_width[1] == '-') {
+    return std::nullopt;
+  }
+  const std::string_view position(after_height, end - after_height);
+  const bool position_only_signs_and_digits =
+      position.empty() || ((position[0] == '+' || position[0] == '-') &&
+                           position.find_first_not_of("+-0123456789") == std::string_view::npos);
+  constexpr int kLargestSide = 32767;
+  if (!position_only_signs_and_digits || size.width < 1 || size.height < 1 ||
+      size.width > kLargestSide || size.height > kLargestSide) {
+    return std::nullopt;
+  }
+  return size;
+}
+
 }  // namespace
+
+HeadlessGlutArguments headless_glut_arguments(const SplitArguments& split) {
+  std::optional<StartingSize> size;
+  for (std::size_t k = 1; k < split.glut.size(); ++k) {
+    const std::string& argument = split.glut[k];
+    if (argument != "-geometry") {
+      return argument + " is an option of the window, which does not go with --headless";
+    }
+    const std::string& geometry = split.glut[++k];
+    size = geometry_size(geometry);
+    if (!size) {
+      return "-geometry: expected WxH (sides from 1 to 32767) with --headless, found \"" +
+             geometry + "\"";
+    }
+  }
+  return size;
+}
 
 SplitArguments split_glut_arguments(int argc, char** argv) {
   SplitArguments split;

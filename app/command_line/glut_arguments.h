@@ -2,7 +2,9 @@
 // command line before the program's own options are parsed, and handed to glutInit alone.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 struct SplitArguments {
@@ -13,3 +15,14 @@ struct SplitArguments {
 };
 
 SplitArguments split_glut_arguments(int argc, char** argv);
+
+// With --headless there is no X server: of GLUT's options only the size of -geometry WxH means
+// anything, the window's starting size (as a recorded reshape sets it; a position is ignored).
+// Either that size, none, or the fault in one line: any other GLUT option, or a -geometry
+// without a size.
+struct StartingSize {
+  int width = 0;
+  int height = 0;
+};
+using HeadlessGlutArguments = std::variant<std::optional<StartingSize>, std::string>;
+HeadlessGlutArguments headless_glut_arguments(const SplitArguments& split);

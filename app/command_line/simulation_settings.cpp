@@ -39,14 +39,16 @@ std::variant<float, std::string> read_rate(std::string_view word, RateKind kind)
   // gives the bits of the built-in 0.2f. Out of a float's range it refuses.
   const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
   const bool number = error == std::errc{} && end == word.data() + word.size() &&
-                      std::isfinite(value) && !std::signbit(value);
+                      std::isfinite(value) && value >= 0.0f;
   if (!number || (kind == RateKind::TimeStep && value == 0.0f)) {
     return std::string(kind == RateKind::TimeStep
                            ? "expected a finite decimal number greater than 0"
                            : "expected a finite decimal number, 0 or more") +
            found(word);
   }
-  return value;
+  // "-0" is zero: stored as +0, so that a session given it keeps the default settings (and
+  // its recording no settings line) where the default is 0.
+  return value == 0.0f ? 0.0f : value;
 }
 
 std::string rate_text(float value) {

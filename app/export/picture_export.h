@@ -15,6 +15,16 @@ bool start_picture_export(const std::string& folder, std::int64_t every, bool ov
 
 bool picture_export_on();
 
+// For a session that ends before it begins (no display, a recording that cannot be made):
+// no pictures, and the folders start_picture_export made are removed again while empty.
+void withdraw_picture_export();
+
+// Whether a frame of `width` x `height` pixels is within the picture limit (4096 x 4096 pixels
+// in all, and the renderer's largest viewport) and may be drawn off screen and written. The
+// first refusal says so in one line on standard error; a frame within the limit again is
+// pictured again. Needs the current GL context.
+bool picture_size_allowed(int width, int height);
+
 // After a frame has been drawn into the current GL framebuffer: writes its picture if this
 // frame is due. A failed write ends the session with status 1; earlier pictures stay intact.
 void export_picture_if_due(std::int64_t frames_drawn_with_this_one);

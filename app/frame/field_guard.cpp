@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fluid_state.h"
+#include "program_messages.h"
 
 namespace {
 bool guard_on = false;
@@ -26,6 +27,6 @@ bool fields_finite() {
 bool guard_fields(std::FILE* err) {
   if (fields_finite()) return false;
   reset_fields();
-  std::fputs("The step left a non-finite value in the fields; they were reset.\n", err);
+  print_message(err, "the step left a non-finite value in the fields; they were reset");
   return true;
 }

@@ -9,8 +9,10 @@
 
 inline constexpr std::string_view kProgramName = "velmar_stable_fluids";
 
-// `text` with its control characters written out (\n, \r, \t, \x1b, ...): a message quotes
-// file names, arguments and words from files, and must stay one line whatever they hold.
+// `text` safe on a terminal: control characters (C0, DEL and the C1 controls U+0080 to U+009F)
+// and bytes that are not part of well-formed UTF-8 written out (\n, \r, \t, \x1b, \x9b, ...),
+// other UTF-8 text as it is. A message quotes file names, arguments and words from files, and
+// must stay one line, and must not steer the terminal, whatever they hold.
 std::string printable(std::string_view text);
 
 // Prints "velmar_stable_fluids: ", `format` filled in and made printable, and a newline on `out`.

@@ -16,19 +16,25 @@ namespace {
 
 bool surface_fits = true;  // the off-screen surface has the window's size
 
+// A size beyond the picture limit gets no surface: nothing is drawn while the window has it
+// (drawing into a surface of such a size is what a software renderer cannot do safely), and
+// the frames go on undrawn until a reshape brings it back within the limit.
 void reshape_offscreen(int width, int height) {
-  const bool fitted = resize_offscreen_surface(width, height);
-  if (!fitted && surface_fits) {
+  const bool was_fitting = surface_fits;
+  // A collapsed window draws nothing, into the smallest surface there is.
+  const bool allowed = width <= 0 || height <= 0 || picture_size_allowed(width, height);
+  surface_fits = allowed && resize_offscreen_surface(width, height);
+  if (allowed && !surface_fits && was_fitting) {
     print_message(stderr, "cannot draw a %d x %d picture off screen; pictures resume at a "
                   "size the renderer can draw", width, height);
   }
-  surface_fits = fitted;
   set_up_frame_geometry(width, height);
 }
 
 void draw_and_export() {
+  if (!surface_fits) return;
   draw_frame();
-  if (surface_fits) export_picture_if_due(frames_drawn() + 1);
+  export_picture_if_due(frames_drawn() + 1);
 }
 
 }  // namespace
@@ -36,10 +42,11 @@ void draw_and_export() {
 int run_headless(std::int64_t frames) {
   const bool drawing = picture_export_on();
   if (drawing) {
-    if (!open_offscreen_context(fluid.window_width, fluid.window_height)) return 1;
+    // The smallest surface first: the starting size may be beyond the picture limit.
+    if (!open_offscreen_context(1, 1)) return 1;
     build_cell_list();
     // What the window system's first reshape does for a new window.
-    set_up_frame_geometry(fluid.window_width, fluid.window_height);
+    reshape_offscreen(fluid.window_width, fluid.window_height);
     set_reshape_handler(reshape_offscreen);
   } else {
     record_window_size(fluid.window_width, fluid.window_height);

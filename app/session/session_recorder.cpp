@@ -1,10 +1,12 @@
 #include "session_recorder.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "program_messages.h"
 #include "recording_format.h"
@@ -36,6 +38,32 @@ void report(std::FILE* err, const std::string& path, const char* why) {
 }
 
 }  // namespace
+
+bool recording_path_usable(const std::string& path, bool overwrite, std::FILE* err) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) == 0) {
+    if (!overwrite) {
+      report(err, path, "the file exists; add --overwrite to replace it");
+      return false;
+    }
+    if (S_ISDIR(status.st_mode)) errno = EISDIR;
+    if (S_ISDIR(status.st_mode) || ::access(path.c_str(), W_OK) != 0) {
+      report(err, path, std::strerror(errno));
+      return false;
+    }
+    return true;
+  }
+  if (errno != ENOENT) {
+    report(err, path, std::strerror(errno));
+    return false;
+  }
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0) {
+    report(err, path, std::strerror(errno));
+    return false;
+  }
+  return true;
+}
 
 bool start_recording(const std::string& path, bool overwrite,
                      const std::optional<SimulationSettings>& settings, std::FILE* err) {

@@ -9,6 +9,11 @@
 #include "input_event.h"
 #include "simulation_settings.h"
 
+// Whether a recording could be made at `path`, without making it: an existing file only with
+// `overwrite`, else a folder that exists and is writable. On failure prints one line on `err`
+// and returns false. start_recording checks again, by making it.
+bool recording_path_usable(const std::string& path, bool overwrite, std::FILE* err = stderr);
+
 // Creates the recording at `path` (an existing file only with `overwrite`) and writes its
 // header, and the settings line when `settings` is given. On failure prints one line on `err`
 // and returns false; nothing has run yet then.

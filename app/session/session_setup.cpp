@@ -36,14 +36,25 @@ std::optional<SessionPlan> prepare_session(const ProgramOptions& options, std::F
       !start_picture_export(options.png_dir, options.png_every, options.overwrite, err)) {
     return std::nullopt;
   }
-  // Last: a session refused for another reason leaves no recording behind. Settings other
-  // than the defaults travel with it, so that its replay needs no options.
-  const bool default_settings = settings == SimulationSettings{};
+  // Settings other than the defaults travel with the recording, so that its replay needs no
+  // options.
+  if (!(settings == SimulationSettings{})) plan.recorded_settings = settings;
   if (!options.record_path.empty() &&
-      !start_recording(options.record_path, options.overwrite,
-                       default_settings ? std::nullopt : std::optional(settings), err)) {
+      !recording_path_usable(options.record_path, options.overwrite, err)) {
     return std::nullopt;
   }
-  if (options.checksum) print_checksum_at_exit();
   return plan;
 }
+
+bool begin_session(const ProgramOptions& options, const SessionPlan& plan, std::FILE* err) {
+  // Last: a session refused for another reason leaves no recording behind.
+  if (!options.record_path.empty() &&
+      !start_recording(options.record_path, options.overwrite, plan.recorded_settings, err)) {
+    abandon_session();
+    return false;
+  }
+  if (options.checksum) print_checksum_at_exit();
+  return true;
+}
+
+void abandon_session() { withdraw_picture_export(); }

@@ -26,18 +26,21 @@ void set_view_drawing(ViewDrawing drawing) { selected_drawing = drawing; }
 
 ViewDrawing view_drawing() { return selected_drawing; }
 
+bool cells_have_pixels() {
+  if (fluid.cell_size > 0.0f) return true;
+  if (!told_too_small) {
+    told_too_small = true;
+    print_message(stderr, "the window is %d x %d pixels, narrower than one pixel a cell (%d "
+                  "cells a side); nothing is drawn while it is.",
+                  fluid.window_width, fluid.window_height, fluid.N);
+  }
+  return false;
+}
+
 void draw_frame() {
   glClear(GL_COLOR_BUFFER_BIT);
   // Narrower than one pixel a cell: the cells would all shrink to the corner, so none is drawn.
-  if (fluid.cell_size <= 0.0f) {
-    if (!told_too_small) {
-      told_too_small = true;
-      print_message(stderr, "the window is %d x %d pixels, narrower than one pixel a cell (%d "
-                    "cells a side); nothing is drawn while it is.",
-                    fluid.window_width, fluid.window_height, fluid.N);
-    }
-    return;
-  }
+  if (!cells_have_pixels()) return;
   if (selected_drawing == ViewDrawing::Layers) {
     draw_layered_views();
   } else {

@@ -14,6 +14,11 @@ ViewDrawing view_drawing();
 // pixel a cell is only cleared, and the first time one line on standard error says so.
 void draw_frame();
 
+// False while the window is narrower than one pixel a cell; the first time, one line on
+// standard error says so. Also asked on a reshape, since a window that small (0 x 0 above all)
+// may never be shown, and so never drawn.
+bool cells_have_pixels();
+
 // True when `drawing` is cell by cell and `gl_renderer` (the GL_RENDERER string) names a
 // software renderer: each draw call costs it microseconds, so the layers draw several times
 // faster there.

@@ -21,6 +21,7 @@ bool window_shown = true;
 // asked of the window system too, so that the window shows what the replay draws.
 void reshape_window(int width, int height) {
   set_up_frame_geometry(width, height);
+  cells_have_pixels();
   limit_drawing_to_renderer(width, height);
   if (handling_replayed_event()) request_window_size(width, height);
   glutPostRedisplay();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <variant>
@@ -72,61 +73,93 @@ TEST(CommandLine, HelpAndVersionPrintOnStandardOutputAndEndWithZero) {
   EXPECT_EQ(version.out.rfind("velmar_stable_fluids ", 0), 0u) << version.out;
 }
 
-TEST(CommandLine, BadInputIsOneLineOnStandardErrorWithStatusTwo) {
+// Every refusal, the parser's cases among them, in the program's words: what was expected,
+// what was found, quoted; one line, status 2, nothing on standard output.
+TEST(CommandLine, EveryRefusalSaysWhatWasExpectedAndWhatWasFound) {
   const struct {
     std::vector<std::string> arguments;
-    std::string mention;
+    std::string line;  // between "velmar_stable_fluids: " and "; see --help"
   } cases[] = {
-      {{"--bogus"}, "--bogus"},
-      {{"stray"}, "stray"},
-      {{"--draw=dots"}, "{cells,layers}"},
-      {{"--every=many", "--png=d"}, "--every"},
-      {{"--frames=-1", "--headless"}, "--frames"},
-      {{"--every=0", "--png=d"}, "--every"},
-      {{"--every=2"}, "--png"},
-      {{"--overwrite"}, "--record"},
-      {{"--record"}, "--record"},
+      // Arguments that are no option of the program.
+      {{"--order", "x"}, "expected an option that --help lists, found \"--order\""},
+      {{"--bogus=1"}, "expected an option that --help lists, found \"--bogus=1\""},
+      {{"-hx"}, "expected an option that --help lists, found \"-hx\""},
+      {{"stray"}, "expected an option, found \"stray\""},
+      {{""}, "expected an option, found \"\""},
+      {{"--", "-sync"}, "expected an option, found \"-sync\""},
+      // A value missing, empty, or given to a flag.
+      {{"--png"}, "--png: expected DIR after it, found nothing"},
+      {{"--record", "--guard"}, "--record: expected FILE after it, found \"--guard\""},
+      {{"--png="}, "--png: expected DIR, found \"\""},
+      {{"--replay", ""}, "--replay: expected FILE, found \"\""},
+      {{"--guard=yes"}, "--guard: expected no value, found \"yes\""},
+      {{"--guard", "-geometry"}, "-geometry: expected WxH+X+Y after it, found nothing"},
+      // Values out of range or not among the choices.
+      {{"--workers", "0"}, "--workers: expected a whole number from 1 to 64, found \"0\""},
+      {{"--workers=65"}, "--workers: expected a whole number from 1 to 64, found \"65\""},
+      {{"--workers=two"}, "--workers: expected a whole number from 1 to 64, found \"two\""},
+      {{"--workers=4294967297"},
+       "--workers: expected a whole number from 1 to 64, found \"4294967297\""},
+      {{"--frames", "-1", "--headless"},
+       "--frames: expected a whole number from 0 to 999999999999, found \"-1\""},
+      {{"--frames=1e3", "--headless"},
+       "--frames: expected a whole number from 0 to 999999999999, found \"1e3\""},
+      {{"--every=0", "--png=d"},
+       "--every: expected a whole number from 1 to 999999999999, found \"0\""},
+      {{"--draw", "foo"}, "--draw: expected cells or layers, found \"foo\""},
+      {{"--draw=", "--guard"}, "--draw: expected cells|layers, found \"\""},
+      // Options that need another.
+      {{"--every=2"}, "--every needs --png DIR"},
+      {{"--overwrite"}, "--overwrite needs --record FILE or --png DIR"},
       {{"--headless"}, "--headless needs --replay FILE or --frames N"},
       {{"--frames=3"}, "--frames needs --headless"},
-      {{"--workers=0"}, "--workers"},
-      {{"--workers=65"}, "--workers"},
-      {{"--workers=two"}, "--workers"},
-      {{"--workers=-1"}, "--workers"},
       // Grids whose lines are not whole blocks of 32 cells, or beyond the bounds.
-      {{"--grid=100"}, "--grid: expected N from 30 to 1022 with N + 2 a multiple of 32"},
-      {{"--grid=0"}, "--grid: expected N from 30"},
-      {{"--grid=1054"}, "--grid: expected N from 30"},
-      {{"--grid=-2"}, "--grid: expected N from 30"},
-      {{"--grid=254.0"}, "found \"254.0\""},
-      {{"--grid", ""}, "--grid: expected N"},
+      {{"--grid=100"}, "--grid: expected N from 30 to 1022 with N + 2 a multiple of 32 (30, 62, "
+                       "94, 126, ..., 1022), found \"100\""},
+      {{"--grid=-2"}, "--grid: expected N from 30 to 1022 with N + 2 a multiple of 32 (30, 62, "
+                      "94, 126, ..., 1022), found \"-2\""},
       // Rates: finite decimal numbers, the time step above 0, the diffusion rates not below.
       {{"--dt=0"}, "--dt: expected a finite decimal number greater than 0, found \"0\""},
-      {{"--dt=-0.1"}, "--dt: expected a finite decimal number greater than 0"},
-      {{"--dt=fast"}, "--dt: expected a finite decimal number greater than 0"},
-      {{"--dt=1e39"}, "--dt: expected a finite decimal number greater than 0"},
+      {{"--dt=-0"}, "--dt: expected a finite decimal number greater than 0, found \"-0\""},
+      {{"--dt=1e39"}, "--dt: expected a finite decimal number greater than 0, found \"1e39\""},
       {{"--diff=inf"}, "--diff: expected a finite decimal number, 0 or more, found \"inf\""},
-      {{"--diff=nan"}, "--diff: expected a finite decimal number, 0 or more"},
       {{"--visc=-1"}, "--visc: expected a finite decimal number, 0 or more, found \"-1\""},
-      {{"--visc=-0"}, "--visc: expected a finite decimal number, 0 or more"},
-      {{"--visc=0x1p-3"}, "--visc: expected a finite decimal number, 0 or more"},
-      {{"--visc=0.1 "}, "--visc: expected a finite decimal number, 0 or more"},
-      {{"--help", "--grid=100"}, "--grid"},
+      {{"--visc=0x1p-3"},
+       "--visc: expected a finite decimal number, 0 or more, found \"0x1p-3\""},
+      {{"--visc=0.1 "}, "--visc: expected a finite decimal number, 0 or more, found \"0.1 \""},
       // --help and --version answer only a command line that is right as a whole.
-      {{"--version", "--bogus"}, "--bogus"},
-      {{"--bogus", "--version"}, "--bogus"},
-      {{"--help", "--bogus"}, "--bogus"},
-      {{"-h", "--draw=dots"}, "{cells,layers}"},
-      {{"--overwrite", "--every=2"}, "--png"},
+      {{"--help", "--grid=100"}, "--grid: expected N from 30 to 1022 with N + 2 a multiple of "
+                                 "32 (30, 62, 94, 126, ..., 1022), found \"100\""},
+      {{"--version", "--bogus"}, "expected an option that --help lists, found \"--bogus\""},
+      {{"--bogus", "--version"}, "expected an option that --help lists, found \"--bogus\""},
+      {{"-h", "--draw=dots"}, "--draw: expected cells or layers, found \"dots\""},
+      // A quoted argument is written out where it could steer the terminal.
+      {{"--draw=\x1b[2J\x9b"}, "--draw: expected cells or layers, found \"\\x1b[2J\\x9b\""},
   };
-  for (const auto& [arguments, mention] : cases) {
+  for (const auto& [arguments, line] : cases) {
     SCOPED_TRACE(arguments.front());
     const Outcome outcome = parse(arguments);
     EXPECT_EQ(outcome.status, 2);
     EXPECT_EQ(outcome.out, "");
-    EXPECT_NE(outcome.err.find(mention), std::string::npos) << outcome.err;
-    EXPECT_NE(outcome.err.find("see --help"), std::string::npos) << outcome.err;
-    EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << "one line";
+    EXPECT_EQ(outcome.err, "velmar_stable_fluids: " + line + "; see --help\n");
   }
+}
+
+// An option given twice takes its last value, as most Unix programs do; "-0" is zero.
+TEST(CommandLine, ARepeatedOptionTakesItsLastValue) {
+  const Outcome outcome = parse({"--grid", "62", "--grid", "94", "--workers=3", "--workers=2",
+                                 "--record=a.rec", "--record", "b.rec", "--draw=layers",
+                                 "--draw=cells", "--guard", "--guard", "--diff", "-0",
+                                 "--visc=-0"});
+  ASSERT_EQ(outcome.status, -1) << outcome.err;
+  EXPECT_EQ(outcome.options.settings.grid, 94);
+  EXPECT_EQ(outcome.options.workers, 2u);
+  EXPECT_EQ(outcome.options.record_path, "b.rec");
+  EXPECT_EQ(outcome.options.drawing, ViewDrawing::Cells);
+  EXPECT_TRUE(outcome.options.guard);
+  EXPECT_FALSE(std::signbit(*outcome.options.settings.diff)) << "stored as +0";
+  EXPECT_FALSE(std::signbit(*outcome.options.settings.visc)) << "stored as +0";
+  EXPECT_EQ(*outcome.options.settings.visc, 0.0f);
 }
 
 TEST(CommandLine, OverwriteGoesWithRecordOrPng) {
@@ -143,9 +176,11 @@ TEST(CommandLine, OverwriteGoesWithRecordOrPng) {
 TEST(CommandLine, HelpNamesBothWaysToRunWithoutADisplay) {
   const Outcome help = parse({"--help"});
   for (const char* mention : {"xvfb-run velmar_stable_fluids", "--headless with --replay FILE",
-                              "--frames N", "--png the pictures in DIR"}) {
+                              "--frames N", "--png the pictures in DIR", "\n  -h, --help ",
+                              "-display NAME", "-geometry WxH+X+Y", "-iconic", "-sync"}) {
     EXPECT_NE(help.out.find(mention), std::string::npos) << mention << "\n" << help.out;
   }
+  EXPECT_EQ(help.out.find("\n\n\n"), std::string::npos) << "one blank line at most";
 }
 
 TEST(CommandLine, GlutKeepsItsOwnOptionsAndTheProgramGetsTheRest) {
@@ -157,6 +192,46 @@ TEST(CommandLine, GlutKeepsItsOwnOptionsAndTheProgramGetsTheRest) {
   EXPECT_EQ(split.program, (std::vector<std::string>{"prog", "--draw=layers", "--record", "x.rec",
                                                      "--", "-sync", "-display"}));
   EXPECT_EQ(split.display_name, ":7");
+}
+
+// Headless, GLUT's options have no X server to go to: only -geometry's size means anything.
+TEST(CommandLine, HeadlessTakesTheSizeOfGeometryAndRefusesGlutsOtherOptions) {
+  const struct {
+    std::vector<const char*> argv;
+    int width, height;  // 0: no size given
+    std::string fault;  // empty: accepted
+  } cases[] = {
+      {{"prog", "--headless"}, 0, 0, ""},
+      {{"prog", "-geometry", "300x200"}, 300, 200, ""},
+      {{"prog", "-geometry", "32767x1-5+5"}, 32767, 1, ""},
+      {{"prog", "-geometry", "9x9", "-geometry", "640x480+0+0"}, 640, 480, ""},
+      {{"prog", "-geometry", "+10+10"}, 0, 0,
+       "-geometry: expected WxH (sides from 1 to 32767) with --headless, found \"+10+10\""},
+      {{"prog", "-geometry", "0x5"}, 0, 0, "found \"0x5\""},
+      {{"prog", "-geometry", "32768x5"}, 0, 0, "found \"32768x5\""},
+      {{"prog", "-geometry", "5x-5"}, 0, 0, "found \"5x-5\""},
+      {{"prog", "-geometry", "5x5 "}, 0, 0, "found \"5x5 \""},
+      {{"prog", "-iconic"}, 0, 0,
+       "-iconic is an option of the window, which does not go with --headless"},
+      {{"prog", "-geometry", "5x5", "-display", ":1"}, 0, 0,
+       "-display is an option of the window, which does not go with --headless"},
+  };
+  for (const auto& [argv, width, height, fault] : cases) {
+    SCOPED_TRACE(argv.back());
+    const SplitArguments split =
+        split_glut_arguments(static_cast<int>(argv.size()), const_cast<char**>(argv.data()));
+    const HeadlessGlutArguments taken = headless_glut_arguments(split);
+    if (!fault.empty()) {
+      ASSERT_TRUE(std::holds_alternative<std::string>(taken));
+      EXPECT_NE(std::get<std::string>(taken).find(fault), std::string::npos)
+          << std::get<std::string>(taken);
+      continue;
+    }
+    ASSERT_TRUE(std::holds_alternative<std::optional<StartingSize>>(taken));
+    const auto& size = std::get<std::optional<StartingSize>>(taken);
+    EXPECT_EQ(size ? size->width : 0, width);
+    EXPECT_EQ(size ? size->height : 0, height);
+  }
 }
 
 }  // namespace

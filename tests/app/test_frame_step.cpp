@@ -133,9 +133,9 @@ TEST_F(FrameStep, GuardResetsFieldsAfterANonFiniteStepAndSaysSoOnce) {
     EXPECT_EQ(fields_finite(), row.guard || row.field == nullptr || std::isfinite(row.value));
     EXPECT_EQ(fluid.dens[IX(10, 10)], row.reset ? 0.0f : 5.0f);
     EXPECT_EQ(fluid.boundary[IX(3, 3)], row.reset ? 0 : 1) << "as 'r' does";
-    EXPECT_EQ(err, row.reset
-                       ? "The step left a non-finite value in the fields; they were reset.\n"
-                       : "");
+    EXPECT_EQ(err, row.reset ? "velmar_stable_fluids: the step left a non-finite value in the "
+                               "fields; they were reset\n"
+                             : "");
   }
   EXPECT_EQ(printed(), "");
 }

@@ -88,12 +88,27 @@ TEST_F(Installed, MakeInstallPutsTheProgramManualValidMenuEntryAndIconUnderPrefi
                                           shell_quoted(installed / kMenuEntry));
     EXPECT_EQ(entry.status, 0);
     EXPECT_EQ(entry.output, "") << "the menu entry's faults and hints";
+    // make uninstall takes away every file make install laid out, and its manifest.
+    const CommandResult removed = make("uninstall");
+    ASSERT_EQ(removed.status, 0) << removed.output;
+    EXPECT_EQ(files_under(root), std::set<std::string>{});
+    EXPECT_FALSE(fs::exists(fs::path(VELMAR_BUILD_DIR) / "installed-files.txt"));
   }
+  EXPECT_NE(make("uninstall").status, 0) << "nothing installed: said so, not success";
 }
 
 TEST_F(Installed, ThePackageHoldsTheFilesAndDependsOnTheLibrariesTheProgramLinks) {
+  // Making the package leaves the manifest of the last make install as it was.
+  ASSERT_EQ(make("install DESTDIR=" + shell_quoted(dir_ / "staged")).status, 0);
+  const fs::path build = VELMAR_BUILD_DIR;
+  const std::string manifest = read_file(build / "install_manifest.txt");
+  const std::string installed = read_file(build / "installed-files.txt");
   const CommandResult built = make("package PACKAGES=" + shell_quoted(dir_), 300);
   ASSERT_EQ(built.status, 0) << built.output;
+  EXPECT_EQ(read_file(build / "install_manifest.txt"), manifest);
+  EXPECT_EQ(read_file(build / "installed-files.txt"), installed);
+  EXPECT_EQ(make("uninstall").status, 0);
+  EXPECT_EQ(files_under(dir_ / "staged"), std::set<std::string>{});
   std::vector<std::string> packages;
   for (const auto& entry : fs::directory_iterator(dir_)) {
     if (entry.path().extension() == ".deb") packages.push_back(entry.path().filename());
@@ -101,10 +116,17 @@ TEST_F(Installed, ThePackageHoldsTheFilesAndDependsOnTheLibrariesTheProgramLinks
   ASSERT_EQ(packages.size(), 1u) << built.output;
   EXPECT_TRUE(packages[0].starts_with("velmar-stable-fluids_1.0.0_")) << packages[0];
   const std::string deb = shell_quoted(dir_ / packages[0]);
-  const CommandResult fields = run_shell("dpkg-deb --field " + deb + " Package Version Depends");
+  const CommandResult fields =
+      run_shell("dpkg-deb --field " + deb + " Package Version Maintainer Description Depends");
   ASSERT_EQ(fields.status, 0) << fields.output << built.output;
-  EXPECT_NE(fields.output.find("Package: velmar-stable-fluids\nVersion: 1.0.0\n"),
+  EXPECT_NE(fields.output.find("Package: velmar-stable-fluids\nVersion: 1.0.0\nMaintainer: "
+                               "Velmar Stable Fluids <velmar-stable-fluids@example.org>\n"),
             std::string::npos) << fields.output;
+  // The long description is the README's first paragraph.
+  const std::string readme = read_file(fs::path(VELMAR_SOURCE_DIR) / "README.md");
+  const std::size_t first = readme.find("\n\n") + 2;
+  const std::string opening = readme.substr(first, readme.find('\n', first) - first);
+  EXPECT_NE(fields.output.find("\n " + opening + "\n"), std::string::npos) << fields.output;
   for (const char* library : {"libc6", "libstdc++6", "libglut3.12", "libopengl0", "libegl1",
                               "libx11-6", "libpng16-16"}) {
     EXPECT_NE(fields.output.find(std::string(" ") + library), std::string::npos) << library;

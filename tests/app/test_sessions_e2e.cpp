@@ -250,6 +250,16 @@ TEST_F(Session, AHeadlessPictureIsWhatTheWindowShows) {
   EXPECT_GT(headless.count(0x000000), 0);
 }
 
+// -geometry WxH sets the headless window's starting size, as a recorded reshape would.
+TEST_F(Session, AHeadlessRunStartsAtTheSizeThatGeometryGives) {
+  std::string output;
+  ASSERT_EQ(run({"--headless", "--frames=1", "--png", dir_ + "/pictures", "-geometry",
+                 "300x200+10+10"}, output, {"DISPLAY="}), 0) << output;
+  const Capture picture = read_png(dir_ + "/pictures/frame-000001.png");
+  EXPECT_EQ(picture.width, 300);
+  EXPECT_EQ(picture.height, 200);
+}
+
 TEST_F(Session, FaultsStopTheSessionBeforeItRunsAndLeaveFilesAlone) {
   write_file(dir_ + "/hand.rec", kHandWritten);
   write_file(dir_ + "/bad.rec", "velmar-recording 1\n0 key 32 0 0\n4 jump 1 2\n");
@@ -279,7 +289,14 @@ TEST_F(Session, FaultsStopTheSessionBeforeItRunsAndLeaveFilesAlone) {
   }
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/new.rec")) << "nothing ran, nothing recorded";
   std::string output;
-  EXPECT_EQ(run({"--record", dir_ + "/window.rec"}, output, {"DISPLAY="}), 1);
+  // Paths are checked before the display: status 2 without one too.
+  for (const std::string& path : {dir_ + "/no/such/dir.rec", dir_ + "/kept.rec"}) {
+    EXPECT_EQ(run({"--record", path}, output, {"DISPLAY="}), 2) << output;
+  }
+  EXPECT_EQ(run({"--png", "/proc/velmar-pics"}, output, {"DISPLAY="}), 2) << output;
+  EXPECT_EQ(run({"--record", dir_ + "/window.rec", "--png", dir_ + "/new/pics"}, output,
+                {"DISPLAY="}), 1);
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/new")) << "the picture folder taken back";
   EXPECT_NE(output.find("cannot open an X display (DISPLAY=)"), std::string::npos) << output;
   EXPECT_NE(output.find("xvfb-run"), std::string::npos) << output;
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/window.rec"));
@@ -324,24 +341,38 @@ TEST_P(ReplayedWindowSize, EndsAtTheRecordedEscapeAndDrawsAgainAfterIt) {
   write_file(dir_ + "/size.rec", "velmar-recording 1\n4 reshape " + std::to_string(width) + " " +
                                      std::to_string(height) + "\n15 reshape 512 512\n" +
                                      "16 mouse 2 0 200 200\n30 key 27 0 0\n");
-  std::string headless, window;
+  std::string headless, pictured, window;
   ASSERT_EQ(run({"--headless", "--replay", dir_ + "/size.rec", "--checksum"}, headless), 0)
       << headless;
+  // Off screen nothing is drawn beyond the picture limit, and drawing resumes after it.
+  ASSERT_EQ(run({"--headless", "--replay", dir_ + "/size.rec", "--checksum", "--png",
+                 dir_ + "/offscreen"}, pictured, {"DISPLAY="}), 0) << pictured;
+  EXPECT_EQ(checksum_line(pictured), checksum_line(headless));
+  EXPECT_LE(std::count(pictured.begin(), pictured.end(), '\n'), 2) << pictured;
   EXPECT_EQ(run({"--replay", dir_ + "/size.rec", "--checksum", "--png", dir_ + "/pictures"},
                 window, {display_env()}),
             0)
       << window;
   EXPECT_EQ(checksum_line(window), checksum_line(headless));
-  // The burst, in the picture of the last frame before Escape, read back from the window.
+  // Narrower than the default grid's 126 cells: no cell has a pixel, and both runs say so.
+  for (const std::string* output : {&pictured, &window}) {
+    EXPECT_EQ(output->find("narrower than one pixel a cell") != std::string::npos, width < 126)
+        << *output;
+  }
+  // The burst, in the picture of the last frame before Escape, read back from the window and
+  // drawn off screen alike.
   const Capture last = read_png(dir_ + "/pictures/frame-000030.png");
   EXPECT_EQ(last.width, 512);
   EXPECT_EQ(last.height, 512);
   EXPECT_GT(last.pixels.size() - last.count(0x000000), 0u) << "nothing drawn after the shrink";
+  EXPECT_TRUE(read_png(dir_ + "/offscreen/frame-000030.png") == last);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     OddSizes, ReplayedWindowSize,
     ::testing::Values(OddSize{32767, 32767},            // shrunk after: drawn into the huge window
+                      OddSize{32768, 32768}, OddSize{40000, 40000},
+                      OddSize{4097, 4096},              // drawn, but past the picture limit
                       OddSize{2147483647, 2147483647},  // beyond what X can make
                       OddSize{65536, 65536},            // 0 to X's 16-bit sides: refused
                       OddSize{0, 0}, OddSize{1, 0},     // no window at all

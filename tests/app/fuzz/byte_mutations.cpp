@@ -20,7 +20,8 @@ std::uint64_t pick(FuzzRandom& random, std::uint64_t lowest, std::uint64_t highe
 
 namespace {
 
-const char kOddBytes[] = {'\0', '\n', '\r', ' ', '\t', '#', '-', '0', '9', '\x7f', '\x80', '\xff'};
+const char kOddBytes[] = {'\0', '\n', '\r', ' ', '\t', '#', '-', '0', '9', '\x7f', '\x80', '\x9b', '\xc2',
+                          '\xff'};
 
 // Where a position falls: any byte, or the start of a line.
 std::size_t any_place(const std::string& bytes, FuzzRandom& random) {

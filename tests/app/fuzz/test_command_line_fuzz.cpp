@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "byte_mutations.h"
+#include "terminal_safe.h"
 #include "frame_limits.h"
 #include "glut_arguments.h"
 #include "options.h"
@@ -41,7 +42,7 @@ const std::vector<std::string> kTokens = {
     "-", "", "=", "--=", "-99999999999999999999", "1e3", "0x10", "nan", "/dev/null", "\xff\xfe",
     std::string(1, '\0'), std::string(5000, 'a'), "--frames=18446744073709551616", "--grid",
     "--grid=1022", "--grid=1054", "--dt", "--dt=0", "--diff", "--visc", "--visc=-0", "1e-45",
-    "3.4028235e38", "inf", "62"};
+    "3.4028235e38", "inf", "62", "\x9b", "\xc2\x9b" "2J", "\xd0\x9f\xd0\xb8"};
 
 // Mutates whole arguments most of the time, and the bytes inside one now and then.
 std::vector<std::string> make_case(std::uint64_t seed, std::uint64_t index) {
@@ -97,12 +98,15 @@ std::string check_case(const std::vector<std::string>& arguments,
     }
     ++outcomes["refused"];
     if (*status != 2) return "status " + std::to_string(*status);
-    const bool one_line =
-        !err_text.empty() && err_text.find('\n') == err_text.size() - 1 &&
-        std::none_of(err_text.begin(), err_text.end() - 1,
-                     [](unsigned char byte) { return byte < 0x20 || byte == 0x7f; });
+    const bool one_line = !err_text.empty() && err_text.find('\n') == err_text.size() - 1 &&
+                          terminal_safe(std::string_view(err_text).substr(0, err_text.size() - 1));
     if (!one_line || !out_text.empty()) {
       return "a refusal not in one printable line on standard error: " + err_text;
+    }
+    // The program's own words: what was expected and what was found, or what an option needs.
+    if (err_text.find(" found ") == std::string::npos &&
+        err_text.find(" needs ") == std::string::npos) {
+      return "a refusal in other words than the program's: " + err_text;
     }
     return {};
   }

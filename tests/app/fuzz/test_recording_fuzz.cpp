@@ -22,6 +22,7 @@
 #include <sstream>
 
 #include "byte_mutations.h"
+#include "terminal_safe.h"
 #include "frame_limits.h"
 #include "recording_format.h"
 
@@ -35,7 +36,7 @@ const std::vector<std::string> kTokens = {
     "\t", "\r\n", "0", "-0", "+1", "-1", "255", "256", "2147483647", "2147483648", "-2147483648",
     "-2147483649", "999999999999", "1000000000000", "99999999999999999999", "1e9", "0x10", "1.5",
     "nan", "inf", "-inf", std::string(1, '\0'), "\xef\xbb\xbf", "27", "#velmar-settings", "grid",
-    "dt", "diff", "visc", "254", "1022", "0.2", "1e-45", "3.4028235e+38", "-0"};
+    "dt", "diff", "visc", "254", "1022", "0.2", "1e-45", "3.4028235e+38", "-0", "\x9b31m", "\xc2\x85", "\xe2\x82\xac", "\xed\xa0\x80"};
 
 std::vector<std::string> checked_in_recordings() {
   std::vector<std::filesystem::path> paths;
@@ -116,9 +117,7 @@ struct Refusal {
 Refusal refusal_of(const std::string& fault) {
   Refusal refusal;
   const std::string prefix = kName + ":";
-  const bool printable = std::none_of(
-      fault.begin(), fault.end(), [](unsigned char byte) { return byte < 0x20 || byte == 0x7f; });
-  if (fault.rfind(prefix, 0) != 0 || !printable) return refusal;
+  if (fault.rfind(prefix, 0) != 0 || !terminal_safe(fault)) return refusal;
   const std::size_t colon = fault.find(": ", prefix.size());
   if (colon == std::string::npos || colon == prefix.size()) return refusal;
   const std::string digits = fault.substr(prefix.size(), colon - prefix.size());
