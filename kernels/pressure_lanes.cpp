@@ -100,28 +100,43 @@ HWY_INLINE void relaxPosition(const VectorLanes<D>& lanes, BlockLanes& b, int k)
   hn::Store(hn::IfThenZeroElse(cleared, reflected), df, b.p[k + 1]);
 }
 
+// Up to Lanes(d) independent blocks, one a lane.
+template <class D>
+HWY_NOINLINE void relaxGroup(D d, int n, float* p, const float* div, const int* boundary,
+                             const int* firsts, int count, BlockLanes& b) {
+  const VectorLanes<D> lanes{d};
+  gather(n, p, div, boundary, firsts, count, static_cast<int>(hn::Lanes(d)), b);
+  // Cell k of pass p reads cell k - 1 of pass p and cell k + 1 of pass p - 1, so the cells
+  // with equal 2p + k are independent: a wavefront of chains for the processor to overlap.
+  for (int w = 0; w < 2 * (kPasses - 1) + kBlockThreads; ++w) {
+    const int lowest = w >= kBlockThreads ? (w - kBlockThreads + 2) / 2 : 0;
+    const int highest = std::min(kPasses - 1, w / 2);
+    for (int pass = highest; pass >= lowest; --pass) relaxPosition(lanes, b, w - 2 * pass);
+  }
+  for (int lane = 0; lane < count; ++lane) {
+    for (int k = 0; k < kBlockThreads; ++k) p[firsts[lane] + k] = b.p[k + 1][lane];
+  }
+}
+
 void RelaxBlocks(int n, float* p, const float* div, const int* boundary, const int* firsts,
                  int count) {
   if (!kLanesMatchTheProcessor) {
     relaxPressureBlocksOneByOne(n, p, div, boundary, firsts, count);
     return;
   }
-  const hn::ScalableTag<double> d;
-  const VectorLanes<decltype(d)> lanes{d};
-  const int width = static_cast<int>(std::min<size_t>(hn::Lanes(d), kMostLanes));
+  const hn::ScalableTag<double> full;
+  const int width = static_cast<int>(std::min<size_t>(hn::Lanes(full), kMostLanes));
   BlockLanes b;
   for (int start = 0; start < count; start += width) {
     const int group = std::min(width, count - start);
-    gather(n, p, div, boundary, firsts + start, group, width, b);
-    // Cell k of pass p reads cell k - 1 of pass p and cell k + 1 of pass p - 1, so the cells
-    // with equal 2p + k are independent: a wavefront of chains for the processor to overlap.
-    for (int w = 0; w < 2 * (kPasses - 1) + kBlockThreads; ++w) {
-      const int lowest = w >= kBlockThreads ? (w - kBlockThreads + 2) / 2 : 0;
-      const int highest = std::min(kPasses - 1, w / 2);
-      for (int pass = highest; pass >= lowest; --pass) relaxPosition(lanes, b, w - 2 * pass);
-    }
-    for (int lane = 0; lane < group; ++lane) {
-      for (int k = 0; k < kBlockThreads; ++k) p[firsts[start + lane] + k] = b.p[k + 1][lane];
+    // Fewer blocks than lanes take narrower vectors, which cost less where wide ones are run
+    // in halves.
+    if (group <= 2 && width > 2) {
+      relaxGroup(hn::CappedTag<double, 2>(), n, p, div, boundary, firsts + start, group, b);
+    } else if (group <= 4 && width > 4) {
+      relaxGroup(hn::CappedTag<double, 4>(), n, p, div, boundary, firsts + start, group, b);
+    } else {
+      relaxGroup(full, n, p, div, boundary, firsts + start, group, b);
     }
   }
 }
