@@ -28,6 +28,7 @@ struct ScalarLanes {
   static double widen(float x) { return x; }
   static double widen(int x) { return x; }
   static double one() { return 1.0; }
+  static double constant(double x) { return x; }
   static float narrow(double x) { return static_cast<float>(x); }
 };
 
@@ -67,23 +68,20 @@ inline float relaxedPressure(float div, float left, float right, float below, fl
 // Grid spacing 1/N, rounded to float.
 inline float gridSpacing(int n) { return static_cast<float>(1.0 / n); }
 
-// (h * -0.5) * (uRight - uLeft + vAbove - vBelow), summed in that order.
 inline float divergence(float h, float uRight, float uLeft, float vAbove, float vBelow) {
-  const double difference =
-      static_cast<double>(uRight) - uLeft + static_cast<double>(vAbove) - vBelow;
-  const float dval = static_cast<float>((h * -0.5) * difference);
+  const float dval = divergenceOf(ScalarLanes{}, h, uRight, uLeft, vAbove, vBelow);
   return std::isnan(dval) ? exactNaN::divergence(h, uRight, uLeft, vAbove, vBelow) : dval;
 }
 
 // Half the difference of the two neighbours, rounded to float, over the grid spacing.
 inline float halfDifferenceOver(float plus, float minus, float h) {
-  return deviceDivide(static_cast<float>((static_cast<double>(plus) - minus) * 0.5), h);
+  return deviceDivide(halfDifference(ScalarLanes{}, plus, minus), h);
 }
 
 // A velocity corrected by a gradient: added where the gradient points at an obstacle.
 inline float correctedVelocity(float velocity, float gradient, bool reflected) {
-  const float corrected = static_cast<float>(reflected ? static_cast<double>(velocity) + gradient
-                                                       : static_cast<double>(velocity) - gradient);
+  const float corrected = reflected ? velocityPlus(ScalarLanes{}, velocity, gradient)
+                                    : velocityMinus(ScalarLanes{}, velocity, gradient);
   return std::isnan(corrected) ? exactNaN::correctedVelocity(velocity, gradient, reflected)
                                : corrected;
 }

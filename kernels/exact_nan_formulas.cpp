@@ -19,14 +19,12 @@ VELMAR_ONCE float pressureSum(float div, float left, float right, float below, f
 }
 
 VELMAR_ONCE float divergence(float h, float uRight, float uLeft, float vAbove, float vBelow) {
-  const double difference =
-      static_cast<double>(uRight) - uLeft + static_cast<double>(vAbove) - vBelow;
-  return static_cast<float>((h * -0.5) * difference);
+  return divergenceOf(ScalarLanes{}, h, uRight, uLeft, vAbove, vBelow);
 }
 
 VELMAR_ONCE float correctedVelocity(float velocity, float gradient, bool reflected) {
-  return static_cast<float>(reflected ? static_cast<double>(velocity) + gradient
-                                      : static_cast<double>(velocity) - gradient);
+  return reflected ? velocityPlus(ScalarLanes{}, velocity, gradient)
+                   : velocityMinus(ScalarLanes{}, velocity, gradient);
 }
 
 VELMAR_ONCE float interpolated(float d00, float d01, float d10, float d11, float wi0, float wi1,

@@ -4,6 +4,7 @@
 #include "fast_kernels.h"
 #include "grid_span.h"
 #include "pressure_lanes.h"
+#include "projection_lanes.h"
 
 namespace {
 
@@ -83,15 +84,19 @@ void relaxPressureBlocksOneByOne(int n, float* p, const float* div, const int* b
   for (int k = 0; k < count; ++k) relaxBlockOfInteriorLine(n, p, div, boundary, firsts[k]);
 }
 
-// Blocks in turn, each its updates and then, after the barrier, its edge fill.
+// Blocks in turn, each its updates and then, after the barrier, its edge fill. The updates of
+// an interior line's block run in vector lanes; an edge line's cells are all cleared.
 void projectStep1Fast(const BlockRect& blocks, int N, const float* u, const float* v, float* p,
                       float* div, const int* boundary) {
   const float h = gridSpacing(N);
   forEachBlockIn(N, gridSpanOf(N, blocks), [&](int first, int j) {
     const int i0 = first - j * (N + 2);
-    for (int k = 0; k < kBlockThreads; ++k) {
-      const ThreadCell c = cellAt(N, i0 + k, j);
-      divergenceUpdate(N, h, u, v, p, div, boundary, c, isEdgeCell(N, c));
+    if (j == 0 || j == N + 1) {
+      for (int k = 0; k < kBlockThreads; ++k) {
+        divergenceUpdate(N, h, u, v, p, div, boundary, cellAt(N, i0 + k, j), true);
+      }
+    } else {
+      divergenceInLanes(N, h, u, v, p, div, boundary, j, i0, i0 + kBlockThreads);
     }
     fillBlockEdges(N, div, p, i0, j);
   });
@@ -134,9 +139,12 @@ void projectStep3Fast(const BlockRect& blocks, int N, float* u, float* v, const 
   const float h = gridSpacing(N);
   forEachBlockIn(N, gridSpanOf(N, blocks), [&](int first, int j) {
     const int i0 = first - j * (N + 2);
-    for (int k = 0; k < kBlockThreads; ++k) {
-      const ThreadCell c = cellAt(N, i0 + k, j);
-      gradientUpdate(N, h, u, v, p, boundary, c, isEdgeCell(N, c));
+    if (j == 0 || j == N + 1) {
+      for (int k = 0; k < kBlockThreads; ++k) {
+        gradientUpdate(N, h, u, v, p, boundary, cellAt(N, i0 + k, j), true);
+      }
+    } else {
+      gradientInLanes(N, h, u, v, p, boundary, j, i0, i0 + kBlockThreads);
     }
     fillBlockEdges(N, u, v, i0, j);
   });

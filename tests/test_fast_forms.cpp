@@ -43,12 +43,25 @@ class RunWith {
   }
 };
 
-// Values of every kind: mostly ordinary ones of either sign, some of any bit pattern (NaNs
-// with payloads, infinities, subnormals, huge values).
+// Values of every kind: mostly ordinary ones of either sign; NaNs of either sign and any
+// payload often enough that formulas meet two at once, whose result depends on which operand
+// is whose; infinities, subnormals and any bit pattern at all.
 float anyValue(std::mt19937& random) {
-  const std::uint32_t bits = random();
-  if (bits % 16 == 0) return std::bit_cast<float>(static_cast<std::uint32_t>(random()));
-  return std::uniform_real_distribution<float>(-8.0f, 8.0f)(random);
+  const auto bits = static_cast<std::uint32_t>(random());
+  const auto more = static_cast<std::uint32_t>(random());
+  switch (bits % 32) {
+    case 0:
+    case 1:
+      return std::bit_cast<float>((bits & 0x8000'0000u) | 0x7fc0'0000u | (more & 0x3f'ffffu));
+    case 2:
+      return std::bit_cast<float>((bits & 0x8000'0000u) | 0x7f80'0000u);
+    case 3:
+      return std::bit_cast<float>(more & 0x807f'ffffu);
+    case 4:
+      return std::bit_cast<float>(more);
+    default:
+      return std::uniform_real_distribution<float>(-8.0f, 8.0f)(random);
+  }
 }
 
 // Seven device buffers of an n-grid: five float fields and one mask in slots 0..5, and a copy
