@@ -81,10 +81,12 @@ void add_options(CLI::App& app, ProgramOptions& options, std::string& drawing,
   app.set_help_flag();
   app.add_flag("-h,--help", asked.help, "Print this help message and exit");
   app.add_flag("--version", asked.version, "Display program version information and exit");
-  app.add_option("--draw", drawing, "cells (default): cell by cell; layers: one batch per view, "
-                                    "far faster under software rendering")
-      ->check(CLI::IsMember({"cells", "layers"}))
-      ->option_text("cells|layers");
+  app.add_option("--draw", drawing, "cells (default): cell by cell; layers: obstacles and density "
+                                    "as one image, the other views one batch each, far faster "
+                                    "under software rendering; smooth: layers with the density "
+                                    "blended between cell centres")
+      ->check(CLI::IsMember({"cells", "layers", "smooth"}))
+      ->option_text("cells|layers|smooth");
   app.add_option("--record", options.record_path, "write every input event to FILE")
       ->option_text("FILE");
   app.add_flag("--overwrite", options.overwrite,
@@ -164,7 +166,9 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, 
     std::fprintf(out, "%s %s\n", kProgramName.data(), VELMAR_VERSION);
     return 0;
   }
-  options.drawing = drawing == "layers" ? ViewDrawing::Layers : ViewDrawing::Cells;
+  options.drawing = drawing == "layers"   ? ViewDrawing::Layers
+                    : drawing == "smooth" ? ViewDrawing::Smooth
+                                          : ViewDrawing::Cells;
   if (const std::string conflict = conflict_in(options); !conflict.empty()) {
     return report_error(err, conflict);
   }

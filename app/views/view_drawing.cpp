@@ -8,6 +8,7 @@
 
 #include "cell_views.h"
 #include "fluid_state.h"
+#include "image_layer.h"
 #include "layered_views.h"
 #include "program_messages.h"
 
@@ -38,10 +39,17 @@ void draw_frame() {
     }
     return;
   }
-  if (selected_drawing == ViewDrawing::Layers) {
-    draw_layered_views();
-  } else {
-    draw_views();
+  switch (selected_drawing) {
+    case ViewDrawing::Cells:
+      draw_views();
+      return;
+    case ViewDrawing::Layers:
+      draw_layered_views(field_image_available() ? FieldLayers::Image : FieldLayers::VertexArrays);
+      return;
+    case ViewDrawing::Smooth:
+      draw_layered_views(field_image_available() ? FieldLayers::SmoothImage
+                                                 : FieldLayers::VertexArrays);
+      return;
   }
 }
 

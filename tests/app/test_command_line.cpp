@@ -37,6 +37,16 @@ TEST(CommandLine, NoOptionsMeansTheDefaultSession) {
   EXPECT_TRUE(outcome.options.record_path.empty() && outcome.options.replay_path.empty());
 }
 
+TEST(CommandLine, DrawChoosesEachDrawing) {
+  for (const auto& [argument, drawing] : {std::pair{"--draw=cells", ViewDrawing::Cells},
+                                          std::pair{"--draw=layers", ViewDrawing::Layers},
+                                          std::pair{"--draw=smooth", ViewDrawing::Smooth}}) {
+    const Outcome outcome = parse({argument});
+    ASSERT_EQ(outcome.status, -1) << outcome.err;
+    EXPECT_EQ(outcome.options.drawing, drawing) << argument;
+  }
+}
+
 TEST(CommandLine, OptionsAreTakenInBothSpellings) {
   const Outcome outcome = parse({"--draw=layers", "--headless", "--replay", "a.rec", "--frames",
                                  "12", "--png=pics", "--every=3", "--checksum",
@@ -79,7 +89,7 @@ TEST(CommandLine, BadInputIsOneLineOnStandardErrorWithStatusTwo) {
   } cases[] = {
       {{"--bogus"}, "--bogus"},
       {{"stray"}, "stray"},
-      {{"--draw=dots"}, "{cells,layers}"},
+      {{"--draw=dots"}, "{cells,layers,smooth}"},
       {{"--every=many", "--png=d"}, "--every"},
       {{"--frames=-1", "--headless"}, "--frames"},
       {{"--every=0", "--png=d"}, "--every"},
@@ -115,7 +125,7 @@ TEST(CommandLine, BadInputIsOneLineOnStandardErrorWithStatusTwo) {
       {{"--version", "--bogus"}, "--bogus"},
       {{"--bogus", "--version"}, "--bogus"},
       {{"--help", "--bogus"}, "--bogus"},
-      {{"-h", "--draw=dots"}, "{cells,layers}"},
+      {{"-h", "--draw=dots"}, "{cells,layers,smooth}"},
       {{"--overwrite", "--every=2"}, "--png"},
   };
   for (const auto& [arguments, mention] : cases) {

@@ -1,7 +1,9 @@
 #include <cmath>
+#include <limits>
 
 #include "cell_geometry.h"
 #include "density_colour.h"
+#include "field_image.h"
 #include "fresh_fluid.h"
 
 namespace {
@@ -44,6 +46,40 @@ TEST(DensityColour, ZeroNegativeAndNaNDrawNothing) {
   EXPECT_FALSE(density_colour(-0.0f));
   EXPECT_FALSE(density_colour(-1.0f));
   EXPECT_FALSE(density_colour(std::nanf("")));
+}
+
+// The bytes the layered image holds for the colours the cell quads get as floats.
+TEST(FieldImage, ColourBytesRoundToNearestAndSaturate) {
+  const struct {
+    float component;
+    int byte;
+  } cases[] = {{0.0f, 0},   {1e-30f, 0},  {0.33f, 84},  {0.66f, 168}, {0.5f / 255, 0},
+               {0.50001f / 255, 1}, {1.0f, 255}, {2.5f, 255}, {-1.0f, 0},
+               {std::numeric_limits<float>::infinity(), 255}};
+  for (const auto& c : cases) EXPECT_EQ(colour_byte(c.component), c.byte) << c.component;
+}
+
+TEST(FieldImage, TextureKindFollowsTheVersionAndWholeExtensionNames) {
+  const struct {
+    const char* version;
+    const char* extensions;
+    ImageTexture kind;
+  } cases[] = {
+      {"4.5 (Compatibility Profile) Mesa 22.3.6", "", ImageTexture::AnySize2D},
+      {"2.1 Mesa", "", ImageTexture::AnySize2D},
+      {"1.4", "GL_EXT_bgra GL_ARB_texture_non_power_of_two", ImageTexture::AnySize2D},
+      {"1.4", "GL_ARB_texture_rectangle GL_EXT_bgra", ImageTexture::Rectangle},
+      {"1.1", "GL_NV_texture_rectangle", ImageTexture::Rectangle},
+      {"1.1", "GL_EXT_texture_rectangle", ImageTexture::Rectangle},
+      {"1.1", "GL_ARB_texture_rectangle_extra GL_XARB_texture_non_power_of_two",
+       ImageTexture::None},
+      {"12", "", ImageTexture::None},  // no minor version: not a version string
+      {"", "", ImageTexture::None},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(image_texture_for(c.version, c.extensions), c.kind) << c.version << " / "
+                                                                  << c.extensions;
+  }
 }
 
 }  // namespace
