@@ -34,7 +34,7 @@ bool check_support(int n) {
   if (image.kind == ImageTexture::None) {
     print_message(stderr, "the OpenGL renderer, %s, has no textures of %d x %d texels (neither "
                   "non-power-of-two textures nor texture rectangles): the layers draw the "
-                  "obstacle and density views cell by cell in vertex arrays instead",
+                  "obstacle and density views as vertex arrays instead",
                   gl_string(GL_RENDERER), n, n);
     return false;
   }
@@ -46,7 +46,7 @@ bool check_support(int n) {
   if (largest < n) {
     print_message(stderr, "the OpenGL renderer, %s, has textures of at most %d x %d texels, "
                   "fewer than the grid's %d x %d cells: the layers draw the obstacle and "
-                  "density views cell by cell in vertex arrays instead",
+                  "density views as vertex arrays instead",
                   gl_string(GL_RENDERER), largest, largest, n, n);
     return false;
   }

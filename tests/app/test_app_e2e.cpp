@@ -373,26 +373,30 @@ bool shows_density(const Capture& c) {
   return false;
 }
 
-// The layers draw obstacles and density as one image; on a renderer that hides its textures of
-// any size (a preloaded library plays one), in vertex arrays, and one line says so. Both
-// light the cell-by-cell drawing's pixels.
+// The layers draw obstacles and density as one image, a 2-D texture or, where the renderer has
+// no textures of any size but rectangles, a texture rectangle; on a renderer with neither (a
+// preloaded library plays these), in vertex arrays, and one line says so. All light the
+// cell-by-cell drawing's pixels.
 TEST(LayeredDrawing, DrawsTheObstacleAndDensityViewsPixelForPixelAsCellByCell) {
   char dir_template[] = "/tmp/velmar-layers-XXXXXX";
   ASSERT_NE(mkdtemp(dir_template), nullptr);
   const std::string arrays_stderr = std::string(dir_template) + "/stderr";
-  ProgramRun cells, layers, arrays;
+  const std::string preload = std::string("LD_PRELOAD=") + GL_WITHOUT_IMAGE_TEXTURES;
+  ProgramRun cells, layers, rectangle, arrays;
   ASSERT_TRUE(cells.start({}));  // no option: the cell-by-cell drawing
   ASSERT_TRUE(layers.start({"--draw=layers"}));
-  ASSERT_TRUE(arrays.start({"--draw=layers"},
-                           {std::string("LD_PRELOAD=") + GL_WITHOUT_IMAGE_TEXTURES}, arrays_stderr));
-  for (ProgramRun* run : {&cells, &layers, &arrays}) drive_to_stepped_state(run->x);
+  ASSERT_TRUE(rectangle.start({"--draw=layers"}, {preload, "VELMAR_KEEP_TEXTURE_RECTANGLES=1"}));
+  ASSERT_TRUE(arrays.start({"--draw=layers"}, {preload}, arrays_stderr));
+  ProgramRun* const layered_runs[] = {&layers, &rectangle, &arrays};
+  drive_to_stepped_state(cells.x);
+  for (ProgramRun* run : layered_runs) drive_to_stepped_state(run->x);
   // Paused after one step, every frame is the same; the first with density is one of them.
   const Capture stepped = cells.first_capture(shows_density);
-  const Capture layered_stepped = layers.first_capture(shows_density);
-  const Capture arrays_stepped = arrays.first_capture(shows_density);
   ASSERT_EQ(stepped.count(kBlue), 41 * kCellPixels * kCellPixels) << "the wall, all of it";
-  EXPECT_EQ(stepped, layered_stepped) << difference(stepped, layered_stepped);
-  EXPECT_EQ(stepped, arrays_stepped) << difference(stepped, arrays_stepped);
+  for (ProgramRun* run : layered_runs) {
+    const Capture layered_stepped = run->first_capture(shows_density);
+    EXPECT_EQ(stepped, layered_stepped) << difference(stepped, layered_stepped);
+  }
   const std::string told = read_file(arrays_stderr);
   EXPECT_NE(told.find("has no textures of 126 x 126 texels"), std::string::npos) << told;
   EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
@@ -418,11 +422,12 @@ TEST(LayeredDrawing, DrawsTheObstacleAndDensityViewsPixelForPixelAsCellByCell) {
       return c.width == width && c.height == height &&
              c.at(70 * cell + cell / 2, height - 1 - (40 * cell + cell / 2)) == kBlue;
     };
-    for (ProgramRun* run : {&cells, &layers, &arrays}) ASSERT_TRUE(run->x.resize(width, height));
+    ASSERT_TRUE(cells.x.resize(width, height));
+    for (ProgramRun* run : layered_runs) ASSERT_TRUE(run->x.resize(width, height));
     const Capture reference = cells.first_capture(redrawn);
     ASSERT_EQ(reference.width, width) << "no frame at the new size";
     EXPECT_TRUE(shows_density(reference));
-    for (ProgramRun* run : {&layers, &arrays}) {
+    for (ProgramRun* run : layered_runs) {
       const Capture layered = run->first_capture(redrawn);
       EXPECT_EQ(reference, layered) << width << "x" << height << ": " << difference(reference, layered);
     }
