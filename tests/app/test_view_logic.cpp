@@ -1,5 +1,4 @@
 #include <cmath>
-#include <limits>
 
 #include "cell_geometry.h"
 #include "density_colour.h"
@@ -46,17 +45,6 @@ TEST(DensityColour, ZeroNegativeAndNaNDrawNothing) {
   EXPECT_FALSE(density_colour(-0.0f));
   EXPECT_FALSE(density_colour(-1.0f));
   EXPECT_FALSE(density_colour(std::nanf("")));
-}
-
-// The bytes the layered image holds for the colours the cell quads get as floats.
-TEST(FieldImage, ColourBytesRoundToNearestAndSaturate) {
-  const struct {
-    float component;
-    int byte;
-  } cases[] = {{0.0f, 0},   {1e-30f, 0},  {0.33f, 84},  {0.66f, 168}, {0.5f / 255, 0},
-               {0.50001f / 255, 1}, {1.0f, 255}, {2.5f, 255}, {-1.0f, 0},
-               {std::numeric_limits<float>::infinity(), 255}};
-  for (const auto& c : cases) EXPECT_EQ(colour_byte(c.component), c.byte) << c.component;
 }
 
 TEST(FieldImage, TextureKindFollowsTheVersionAndWholeExtensionNames) {
