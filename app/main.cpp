@@ -19,7 +19,7 @@
 
 namespace {
 
-// The layered drawing hands a software renderer one large batch per view, and the renderer
+// The layered drawings hand a software renderer one large batch per view, and the renderer
 // allocates and frees buffers of the batch's size on every draw. By default glibc serves those
 // from fresh mappings or trims the heap after each free, so every frame faults its pages in
 // again: about half the frame time of this drawing, measured. Kept in the heap, they are reused
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
   const ProgramOptions& options = std::get<ProgramOptions>(parsed);
   set_field_guard(options.guard);
   set_view_drawing(options.drawing);
-  if (options.drawing == ViewDrawing::Layers) keep_renderer_buffers_in_heap();
+  if (options.drawing != ViewDrawing::Cells) keep_renderer_buffers_in_heap();
 
   std::optional<StartingSize> headless_size;
   if (options.headless) {

@@ -30,15 +30,20 @@ std::vector<Swap> swaps_logged(const std::string& path) {
 }  // namespace
 
 bool TimedWindow::start(const std::string& label, const std::vector<std::string>& options,
-                        const std::string& dir) {
+                        const std::string& dir, const std::string& preload) {
   name = label;
   log_path = dir + "/swaps-" + label;
+  // The programs wait stopped between their measurements. Should the bench's process group be
+  // orphaned meanwhile (the shell that started it in the background exits), the kernel sends
+  // its stopped members SIGHUP, which would end them; ignored here, the programs inherit it.
+  signal(SIGHUP, SIG_IGN);
   if (!xvfb.start("/dev/null")) return false;
   std::vector<std::string> argv{VELMAR_PROGRAM};
   argv.insert(argv.end(), options.begin(), options.end());
   if (!program.start(argv,
                      {"DISPLAY=" + xvfb.display_name(),
-                      std::string("LD_PRELOAD=") + SWAP_TIMING_SHIM, "VELMAR_SWAP_LOG=" + log_path},
+                      std::string("LD_PRELOAD=") + SWAP_TIMING_SHIM + (preload.empty() ? "" : ":" + preload),
+                      "VELMAR_SWAP_LOG=" + log_path},
                      "/dev/null")) {
     return false;
   }

@@ -18,9 +18,10 @@ struct TimedWindow {
   ChildProcess program;
   XClient x;
 
-  // Starts the program with `options` and attaches to its window.
+  // Starts the program with `options` and attaches to its window; `preload` (a library's path)
+  // goes into the program besides the swap log's shim.
   bool start(const std::string& label, const std::vector<std::string>& options,
-             const std::string& dir);
+             const std::string& dir, const std::string& preload = "");
 };
 
 // One measurement window: frames per second and the mean split of a frame, in milliseconds.

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Makes docs/screenshot.png: runs the program in a private Xvfb, drops a few bursts of density,
 # paints a few obstacle cells, drags through the fluid, feeds the bottom source, lets the fluid
-# move for a while and captures the window.
-# Usage: scripts/screenshot.sh [path/to/velmar_stable_fluids]   (default: build/app/...)
+# move for a while and captures the window. With a drawing named (cells, layers, smooth), the
+# picture is docs/screenshot-DRAWING.png.
+# Usage: scripts/screenshot.sh [path/to/velmar_stable_fluids [drawing]]   (default: build/app/...)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 program=${1:-$root/build/app/velmar_stable_fluids}
-output=$root/docs/screenshot.png
+drawing=${2:-}
+output=$root/docs/screenshot${drawing:+-$drawing}.png
 source "$root/scripts/private_xvfb.sh"
 
-"$program" >/dev/null &
+"$program" ${drawing:+--draw=$drawing} >/dev/null &
 pids+=($!)
 find_window() {
   window=$(xdotool search --onlyvisible --name '^Velmar Stable Fluids$' | head -n 1) &&

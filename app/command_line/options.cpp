@@ -116,10 +116,13 @@ std::optional<std::string> read_values(const CLI::App& app, const SettingsText& 
     if (const auto* what = std::get_if<std::string>(&number)) return name + (": " + *what);
     store(options, std::get<long long>(number));
   }
-  if (app.count("--draw") != 0 && text.drawing != "cells" && text.drawing != "layers") {
-    return "--draw: expected cells or layers, found \"" + text.drawing + "\"";
+  if (app.count("--draw") != 0 && text.drawing != "cells" && text.drawing != "layers" &&
+      text.drawing != "smooth") {
+    return "--draw: expected cells, layers or smooth, found \"" + text.drawing + "\"";
   }
-  options.drawing = text.drawing == "layers" ? ViewDrawing::Layers : ViewDrawing::Cells;
+  options.drawing = text.drawing == "layers"   ? ViewDrawing::Layers
+                    : text.drawing == "smooth" ? ViewDrawing::Smooth
+                                               : ViewDrawing::Cells;
   if (app.count("--every") != 0 && app.count("--png") == 0) return "--every needs --png DIR";
   const struct {
     const char* name;
@@ -159,9 +162,11 @@ void add_options(CLI::App& app, ProgramOptions& options, SettingsText& text,
   app.set_help_flag();
   app.add_flag("-h,--help", asked.help, "print this help and exit");
   app.add_flag("--version", asked.version, "print the version and exit");
-  app.add_option("--draw", text.drawing, "cells (default): cell by cell; layers: one batch per "
-                                         "view, far faster under software rendering")
-      ->option_text("cells|layers");
+  app.add_option("--draw", text.drawing, "cells (default): cell by cell; layers: obstacles and "
+                                         "density as one image, the other views one batch each, "
+                                         "far faster under software rendering; smooth: layers "
+                                         "with the density blended between cell centres")
+      ->option_text("cells|layers|smooth");
   app.add_option("--record", options.record_path, "write every input event to FILE")
       ->option_text("FILE");
   app.add_flag("--overwrite", options.overwrite,

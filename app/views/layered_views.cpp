@@ -8,6 +8,7 @@
 #include "cell_geometry.h"
 #include "density_colour.h"
 #include "fluid_state.h"
+#include "image_layer.h"
 #include "velocity_tip.h"
 
 namespace {
@@ -135,10 +136,15 @@ void draw_grid_layer(std::size_t cells) {
 
 }  // namespace
 
-void draw_layered_views() {
+void draw_layered_views(FieldLayers fields) {
   if (layers.n != fluid.N || layers.cell_size != fluid.cell_size) rebuild_layout();
   const std::size_t cells = layers.centres.size();
   if (cells == 0) return;
+  const bool arrays = fields == FieldLayers::VertexArrays;
+  if (!arrays && (fluid.show_obstacles || fluid.show_density)) {
+    draw_field_image(fields == FieldLayers::SmoothImage ? ImageFilter::Linear
+                                                        : ImageFilter::Nearest);
+  }
   // Flat shading: an interpolated constant colour can come out one step darker than the same
   // colour on the display list's quad. The polygon mode is set for the outlines; the current
   // colour is left undefined by drawing with a colour array.
@@ -146,8 +152,8 @@ void draw_layered_views() {
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   glShadeModel(GL_FLAT);
   glEnableClientState(GL_VERTEX_ARRAY);
-  if (fluid.show_obstacles) draw_obstacle_layer(cells);
-  if (fluid.show_density) draw_density_layer(cells);
+  if (arrays && fluid.show_obstacles) draw_obstacle_layer(cells);
+  if (arrays && fluid.show_density) draw_density_layer(cells);
   if (fluid.show_velocity) draw_velocity_layer(cells);
   if (fluid.show_grid) draw_grid_layer(cells);
   glPopClientAttrib();

@@ -8,6 +8,7 @@
 
 #include "cell_views.h"
 #include "fluid_state.h"
+#include "image_layer.h"
 #include "layered_views.h"
 #include "program_messages.h"
 
@@ -41,10 +42,17 @@ void draw_frame() {
   glClear(GL_COLOR_BUFFER_BIT);
   // Narrower than one pixel a cell: the cells would all shrink to the corner, so none is drawn.
   if (!cells_have_pixels()) return;
-  if (selected_drawing == ViewDrawing::Layers) {
-    draw_layered_views();
-  } else {
-    draw_views();
+  switch (selected_drawing) {
+    case ViewDrawing::Cells:
+      draw_views();
+      return;
+    case ViewDrawing::Layers:
+      draw_layered_views(field_image_available() ? FieldLayers::Image : FieldLayers::VertexArrays);
+      return;
+    case ViewDrawing::Smooth:
+      draw_layered_views(field_image_available() ? FieldLayers::SmoothImage
+                                                 : FieldLayers::VertexArrays);
+      return;
   }
 }
 

@@ -1,17 +1,20 @@
-// How the views reach the screen, chosen once at start: cell by cell (the default), or each
-// switched-on view as one batch (far fewer draws, which a software renderer pays for).
+// How the views reach the screen, chosen once at start: cell by cell (the default); in layers,
+// the obstacle and density views as one image and the other views as one batch each (far
+// fewer draws, which a software renderer pays for); or smooth, the layers with the image
+// filtered linearly between cell centres.
 #pragma once
 
 #include <string_view>
 
-enum class ViewDrawing { Cells, Layers };
+enum class ViewDrawing { Cells, Layers, Smooth };
 
 void set_view_drawing(ViewDrawing drawing);
 ViewDrawing view_drawing();
 
 // Clears the current framebuffer and draws the switched-on views in the selected way. Draws
 // only: the simulation is stepped by the frame step before it. A window narrower than one
-// pixel a cell is only cleared, and the first time one line on standard error says so.
+// pixel a cell is only cleared, and the first time one line on standard error says so. Where
+// the renderer cannot hold the image, the layers draw those two views in vertex arrays.
 void draw_frame();
 
 // False while the window is narrower than one pixel a cell; the first time, one line on

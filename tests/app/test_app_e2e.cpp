@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -307,12 +308,17 @@ TEST_F(ProgramInX, EscapeEndsTheProcessWithStatusZero) {
 // One program with its own Xvfb, for tests that drive two runs with the same input and compare
 // what they draw.
 struct ProgramRun {
-  bool start(const std::vector<std::string>& arguments) {
+  // `extra_env` adds to the program's environment (ASAN_OPTIONS aside); its standard error
+  // goes to `error_path`, to the test's own when that is empty.
+  bool start(const std::vector<std::string>& arguments, std::vector<std::string> extra_env = {},
+             const std::string& error_path = "") {
     std::vector<std::string> argv{VELMAR_PROGRAM};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return xvfb.start("/dev/null") &&
-           program.start(argv, {"DISPLAY=" + xvfb.display_name(), sanitizer_options()},
-                         "/dev/null") &&
+    if (!xvfb.start("/dev/null")) return false;
+    extra_env.push_back("DISPLAY=" + xvfb.display_name());
+    // A preloaded library comes before the sanitizer's runtime, which it then must not refuse.
+    extra_env.push_back(sanitizer_options() + ":verify_asan_link_order=0");
+    return program.start(argv, extra_env, "/dev/null", error_path) &&
            x.connect(xvfb.display_name()) && x.attach_to_window("Velmar Stable Fluids", 10s);
   }
 
@@ -367,16 +373,33 @@ bool shows_density(const Capture& c) {
   return false;
 }
 
+// The layers draw obstacles and density as one image, a 2-D texture or, where the renderer has
+// no textures of any size but rectangles, a texture rectangle; on a renderer with neither (a
+// preloaded library plays these), in vertex arrays, and one line says so. All light the
+// cell-by-cell drawing's pixels.
 TEST(LayeredDrawing, DrawsTheObstacleAndDensityViewsPixelForPixelAsCellByCell) {
-  ProgramRun cells, layers;
+  char dir_template[] = "/tmp/velmar-layers-XXXXXX";
+  ASSERT_NE(mkdtemp(dir_template), nullptr);
+  const std::string arrays_stderr = std::string(dir_template) + "/stderr";
+  const std::string preload = std::string("LD_PRELOAD=") + GL_WITHOUT_IMAGE_TEXTURES;
+  ProgramRun cells, layers, rectangle, arrays;
   ASSERT_TRUE(cells.start({}));  // no option: the cell-by-cell drawing
   ASSERT_TRUE(layers.start({"--draw=layers"}));
-  for (ProgramRun* run : {&cells, &layers}) drive_to_stepped_state(run->x);
+  ASSERT_TRUE(rectangle.start({"--draw=layers"}, {preload, "VELMAR_KEEP_TEXTURE_RECTANGLES=1"}));
+  ASSERT_TRUE(arrays.start({"--draw=layers"}, {preload}, arrays_stderr));
+  ProgramRun* const layered_runs[] = {&layers, &rectangle, &arrays};
+  drive_to_stepped_state(cells.x);
+  for (ProgramRun* run : layered_runs) drive_to_stepped_state(run->x);
   // Paused after one step, every frame is the same; the first with density is one of them.
   const Capture stepped = cells.first_capture(shows_density);
-  const Capture layered_stepped = layers.first_capture(shows_density);
   ASSERT_EQ(stepped.count(kBlue), 41 * kCellPixels * kCellPixels) << "the wall, all of it";
-  EXPECT_EQ(stepped, layered_stepped) << difference(stepped, layered_stepped);
+  for (ProgramRun* run : layered_runs) {
+    const Capture layered_stepped = run->first_capture(shows_density);
+    EXPECT_EQ(stepped, layered_stepped) << difference(stepped, layered_stepped);
+  }
+  const std::string told = read_file(arrays_stderr);
+  EXPECT_NE(told.find("has no textures of 126 x 126 texels"), std::string::npos) << told;
+  EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
 
   // Velocity on, density hidden so that only segments are red: the layered segments are never
   // cut by later cells' obstacle quads. The density key comes first, so a frame with red and
@@ -400,13 +423,16 @@ TEST(LayeredDrawing, DrawsTheObstacleAndDensityViewsPixelForPixelAsCellByCell) {
              c.at(70 * cell + cell / 2, height - 1 - (40 * cell + cell / 2)) == kBlue;
     };
     ASSERT_TRUE(cells.x.resize(width, height));
-    ASSERT_TRUE(layers.x.resize(width, height));
+    for (ProgramRun* run : layered_runs) ASSERT_TRUE(run->x.resize(width, height));
     const Capture reference = cells.first_capture(redrawn);
     ASSERT_EQ(reference.width, width) << "no frame at the new size";
     EXPECT_TRUE(shows_density(reference));
-    const Capture layered = layers.first_capture(redrawn);
-    EXPECT_EQ(reference, layered) << width << "x" << height << ": " << difference(reference, layered);
+    for (ProgramRun* run : layered_runs) {
+      const Capture layered = run->first_capture(redrawn);
+      EXPECT_EQ(reference, layered) << width << "x" << height << ": " << difference(reference, layered);
+    }
   }
+  std::filesystem::remove_all(dir_template);
 }
 
 // The window opens at 4 pixels a cell, at fewer where that does not fit the 1280 x 1024 screen,

@@ -38,6 +38,16 @@ TEST(CommandLine, NoOptionsMeansTheDefaultSession) {
   EXPECT_TRUE(outcome.options.record_path.empty() && outcome.options.replay_path.empty());
 }
 
+TEST(CommandLine, DrawChoosesEachDrawing) {
+  for (const auto& [argument, drawing] : {std::pair{"--draw=cells", ViewDrawing::Cells},
+                                          std::pair{"--draw=layers", ViewDrawing::Layers},
+                                          std::pair{"--draw=smooth", ViewDrawing::Smooth}}) {
+    const Outcome outcome = parse({argument});
+    ASSERT_EQ(outcome.status, -1) << outcome.err;
+    EXPECT_EQ(outcome.options.drawing, drawing) << argument;
+  }
+}
+
 TEST(CommandLine, OptionsAreTakenInBothSpellings) {
   const Outcome outcome = parse({"--draw=layers", "--headless", "--replay", "a.rec", "--frames",
                                  "12", "--png=pics", "--every=3", "--checksum",
@@ -106,8 +116,8 @@ TEST(CommandLine, EveryRefusalSaysWhatWasExpectedAndWhatWasFound) {
        "--frames: expected a whole number from 0 to 999999999999, found \"1e3\""},
       {{"--every=0", "--png=d"},
        "--every: expected a whole number from 1 to 999999999999, found \"0\""},
-      {{"--draw", "foo"}, "--draw: expected cells or layers, found \"foo\""},
-      {{"--draw=", "--guard"}, "--draw: expected cells|layers, found \"\""},
+      {{"--draw", "foo"}, "--draw: expected cells, layers or smooth, found \"foo\""},
+      {{"--draw=", "--guard"}, "--draw: expected cells|layers|smooth, found \"\""},
       // Options that need another.
       {{"--every=2"}, "--every needs --png DIR"},
       {{"--overwrite"}, "--overwrite needs --record FILE or --png DIR"},
@@ -132,9 +142,9 @@ TEST(CommandLine, EveryRefusalSaysWhatWasExpectedAndWhatWasFound) {
                                  "32 (30, 62, 94, 126, ..., 1022), found \"100\""},
       {{"--version", "--bogus"}, "expected an option that --help lists, found \"--bogus\""},
       {{"--bogus", "--version"}, "expected an option that --help lists, found \"--bogus\""},
-      {{"-h", "--draw=dots"}, "--draw: expected cells or layers, found \"dots\""},
+      {{"-h", "--draw=dots"}, "--draw: expected cells, layers or smooth, found \"dots\""},
       // A quoted argument is written out where it could steer the terminal.
-      {{"--draw=\x1b[2J\x9b"}, "--draw: expected cells or layers, found \"\\x1b[2J\\x9b\""},
+      {{"--draw=\x1b[2J\x9b"}, "--draw: expected cells, layers or smooth, found \"\\x1b[2J\\x9b\""},
   };
   for (const auto& [arguments, line] : cases) {
     SCOPED_TRACE(arguments.front());

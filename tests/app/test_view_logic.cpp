@@ -2,6 +2,7 @@
 
 #include "cell_geometry.h"
 #include "density_colour.h"
+#include "field_image.h"
 #include "fresh_fluid.h"
 
 namespace {
@@ -44,6 +45,29 @@ TEST(DensityColour, ZeroNegativeAndNaNDrawNothing) {
   EXPECT_FALSE(density_colour(-0.0f));
   EXPECT_FALSE(density_colour(-1.0f));
   EXPECT_FALSE(density_colour(std::nanf("")));
+}
+
+TEST(FieldImage, TextureKindFollowsTheVersionAndWholeExtensionNames) {
+  const struct {
+    const char* version;
+    const char* extensions;
+    ImageTexture kind;
+  } cases[] = {
+      {"4.5 (Compatibility Profile) Mesa 22.3.6", "", ImageTexture::AnySize2D},
+      {"2.1 Mesa", "", ImageTexture::AnySize2D},
+      {"1.4", "GL_EXT_bgra GL_ARB_texture_non_power_of_two", ImageTexture::AnySize2D},
+      {"1.4", "GL_ARB_texture_rectangle GL_EXT_bgra", ImageTexture::Rectangle},
+      {"1.1", "GL_NV_texture_rectangle", ImageTexture::Rectangle},
+      {"1.1", "GL_EXT_texture_rectangle", ImageTexture::Rectangle},
+      {"1.1", "GL_ARB_texture_rectangle_extra GL_XARB_texture_non_power_of_two",
+       ImageTexture::None},
+      {"12", "", ImageTexture::None},  // no minor version: not a version string
+      {"", "", ImageTexture::None},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(image_texture_for(c.version, c.extensions), c.kind) << c.version << " / "
+                                                                  << c.extensions;
+  }
 }
 
 }  // namespace
