@@ -27,6 +27,7 @@ float interpolated(float d00, float d01, float d10, float d11, float wi0, float 
 struct ScalarLanes {
   static double widen(float x) { return x; }
   static double widen(int x) { return x; }
+  static double widen(double x) { return x; }
   static double one() { return 1.0; }
   static double constant(double x) { return x; }
   static float narrow(double x) { return static_cast<float>(x); }

@@ -26,9 +26,10 @@ constexpr int kMostLanes = 16;
 // and store of a position is one whole vector.
 struct alignas(64) BlockLanes {
   float p[kBlockThreads + 2][kMostLanes];  // position 0 is the cell left of the block
-  float div[kBlockThreads][kMostLanes];
-  float below[kBlockThreads][kMostLanes];
-  float above[kBlockThreads][kMostLanes];
+  // What no thread of the block writes, widened once for all 20 passes.
+  double div[kBlockThreads][kMostLanes];
+  double below[kBlockThreads][kMostLanes];
+  double above[kBlockThreads][kMostLanes];
   std::int32_t cleared[kBlockThreads][kMostLanes];  // all ones where the cell is cleared
   std::int32_t obstacleBelow[kBlockThreads][kMostLanes];
   std::int32_t obstacleAbove[kBlockThreads][kMostLanes];
@@ -41,7 +42,7 @@ void gather(int n, const float* p, const float* div, const int* boundary, const 
     if (lane >= count) {  // an empty lane computes on zeros, and nothing is stored
       for (int k = 0; k < kBlockThreads + 2; ++k) b.p[k][lane] = 0.0f;
       for (int k = 0; k < kBlockThreads; ++k) {
-        b.div[k][lane] = b.below[k][lane] = b.above[k][lane] = 0.0f;
+        b.div[k][lane] = b.below[k][lane] = b.above[k][lane] = 0.0;
         b.cleared[k][lane] = b.obstacleBelow[k][lane] = b.obstacleAbove[k][lane] = 0;
       }
       continue;
@@ -73,8 +74,11 @@ HWY_NOINLINE hn::Vec<DF> nanSumsExactly(DF df, const BlockLanes& b, int k, hn::V
   hn::Store(sum, df, lanes);
   for (size_t l = 0; l < hn::Lanes(df); ++l) {
     if (std::isnan(lanes[l])) {
-      lanes[l] = exactNaN::pressureSum(b.div[k][l], b.p[k][l], b.p[k + 2][l], b.below[k][l],
-                                       b.above[k][l]);
+      // The widened terms came from floats: narrowing gives them back (a signalling NaN quiet,
+      // as the sum would have made it).
+      lanes[l] = exactNaN::pressureSum(static_cast<float>(b.div[k][l]), b.p[k][l], b.p[k + 2][l],
+                                       static_cast<float>(b.below[k][l]),
+                                       static_cast<float>(b.above[k][l]));
     }
   }
   return hn::Load(df, lanes);
@@ -85,12 +89,14 @@ template <class D>
 HWY_INLINE void relaxPosition(const VectorLanes<D>& lanes, BlockLanes& b, int k) {
   const hn::Rebind<float, D> df;
   const hn::Rebind<std::int32_t, D> di;
-  auto sum = pressureSum(lanes, hn::Load(df, b.div[k]), hn::Load(df, b.p[k]),
-                         hn::Load(df, b.p[k + 2]), hn::Load(df, b.below[k]),
-                         hn::Load(df, b.above[k]));
+  const D d = lanes.wide;
+  auto sum = pressureSum(lanes, hn::Load(d, b.div[k]), hn::Load(df, b.p[k]),
+                         hn::Load(df, b.p[k + 2]), hn::Load(d, b.below[k]),
+                         hn::Load(d, b.above[k]));
   if (!hn::AllFalse(df, hn::IsNaN(sum))) [[unlikely]] sum = nanSumsExactly(df, b, k, sum);
-  // deviceDivide by 4, an ordinary divisor: the plain quotient.
-  const auto pval = hn::Div(sum, hn::Set(df, 4.0f));
+  // deviceDivide by 4, an ordinary divisor: the quotient, which is exactly the product by 1/4
+  // (the same real number, rounded once), NaNs and subnormals included.
+  const auto pval = hn::Mul(sum, hn::Set(df, 0.25f));
   const auto zero = hn::Zero(df);
   const auto below = hn::MaskFromVec(hn::BitCast(df, hn::Load(di, b.obstacleBelow[k])));
   const auto above = hn::MaskFromVec(hn::BitCast(df, hn::Load(di, b.obstacleAbove[k])));

@@ -28,6 +28,7 @@ struct VectorLanes {
   D wide;
   hn::Vec<D> widen(hn::Vec<DF> x) const { return hn::PromoteTo(wide, x); }
   hn::Vec<D> widen(hn::Vec<DI> x) const { return hn::PromoteTo(wide, x); }
+  hn::Vec<D> widen(hn::Vec<D> x) const { return x; }
   hn::Vec<D> one() const { return hn::Set(wide, 1.0); }
   hn::Vec<D> constant(double x) const { return hn::Set(wide, x); }
   hn::Vec<DF> narrow(hn::Vec<D> x) const { return hn::DemoteTo(DF(), x); }
