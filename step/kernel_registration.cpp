@@ -17,24 +17,27 @@ struct KernelEntry {
   runtime_fast::FastForm fastForm;  // the same results in the reference order, whole grids
 };
 
+// Tiles of at least this many blocks a line: the pressure's blocks of a diagonal fill the vector
+// lanes, and every kernel streams its fields in runs of a kilobyte or more.
+constexpr std::uint32_t kBlocksAcross = 8;
+
 // In registration order.
 const KernelEntry kKernelTable[] = {
     {stubIdentity(&gpuLaunchProjectStep3), &gpuEntryProjectStep3,
      "_Z21gpuKernelProjectStep3iPfS_S_Pi",
-     {&gpuFastAcceptsProjectStep3, &gpuFastProjectStep3}},
+     {&gpuFastAcceptsProjectStep3, &gpuFastProjectStep3, kBlocksAcross}},
     {stubIdentity(&gpuLaunchProjectStep2), &gpuEntryProjectStep2,
      "_Z21gpuKernelProjectStep2iPfS_Pi",
-     // Pressure blocks of a diagonal run in vector lanes: up to 8 at once.
-     {&gpuFastAcceptsProjectStep2, &gpuFastProjectStep2, 8}},
+     {&gpuFastAcceptsProjectStep2, &gpuFastProjectStep2, kBlocksAcross}},
     {stubIdentity(&gpuLaunchProjectStep1), &gpuEntryProjectStep1,
      "_Z21gpuKernelProjectStep1iPfS_S_S_Pi",
-     {&gpuFastAcceptsProjectStep1, &gpuFastProjectStep1}},
+     {&gpuFastAcceptsProjectStep1, &gpuFastProjectStep1, kBlocksAcross}},
     {stubIdentity(&gpuLaunchAdvect), &gpuEntryAdvect, "_Z15gpuKernelAdvectiiPfS_S_S_fPi",
-     {&gpuFastAcceptsAdvect, &gpuFastAdvect}},
+     {&gpuFastAcceptsAdvect, &gpuFastAdvect, kBlocksAcross}},
     {stubIdentity(&gpuLaunchDiffuse), &gpuEntryDiffuse, "_Z16gpuKernelDiffuseiiPfS_ffPi",
-     {&gpuFastAcceptsDiffuse, &gpuFastDiffuse}},
+     {&gpuFastAcceptsDiffuse, &gpuFastDiffuse, kBlocksAcross}},
     {stubIdentity(&gpuLaunchAdd_Source), &gpuEntryAdd_Source, "_Z19gpuKernelAdd_SourceiPfS_f",
-     {&gpuFastAcceptsAdd_Source, &gpuFastAdd_Source}},
+     {&gpuFastAcceptsAdd_Source, &gpuFastAdd_Source, kBlocksAcross}},
 };
 
 constexpr int kNoThreadLimit = -1;
