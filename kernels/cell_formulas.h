@@ -36,10 +36,14 @@ struct ScalarLanes {
 // The formulas that also run on vectors of lanes, written once for both.
 #include "lane_formulas.inc"
 
-// x += s * dt: the product and the sum in double, one rounding at the store.
+// A formula's result, or, where it is NaN, the same formula's from its compiled-once copy.
+template <class... Args>
+float sameNaNEverywhere(float result, float (*compiledOnce)(Args...), Args... args) {
+  return std::isnan(result) ? compiledOnce(args...) : result;
+}
+
 inline float sourceAdded(float x, float s, float dt) {
-  const float sum = static_cast<float>(static_cast<double>(x) + static_cast<double>(s) * dt);
-  return std::isnan(sum) ? exactNaN::sourceAdded(x, s, dt) : sum;
+  return sameNaNEverywhere(sourceSum(ScalarLanes{}, x, s, dt), &exactNaN::sourceAdded, x, s, dt);
 }
 
 // a = dt * rate * N * N of the implicit diffusion, and its divisor 1 + 4a, each rounded once.
@@ -52,26 +56,25 @@ inline float diffusionDivisor(float a) {
 
 inline float diffused(float x0, float a, float divisor, float left, float right, float below,
                       float above) {
-  float numerator = diffusionNumerator(ScalarLanes{}, x0, a, left, right, below, above);
-  if (std::isnan(numerator)) numerator = exactNaN::diffusionNumerator(x0, a, left, right, below, above);
+  const float numerator =
+      sameNaNEverywhere(diffusionNumerator(ScalarLanes{}, x0, a, left, right, below, above),
+                        &exactNaN::diffusionNumerator, x0, a, left, right, below, above);
   return deviceDivide(numerator, divisor);
 }
 
-inline float checkedPressureSum(float div, float left, float right, float below, float above) {
-  const float sum = pressureSum(ScalarLanes{}, div, left, right, below, above);
-  return std::isnan(sum) ? exactNaN::pressureSum(div, left, right, below, above) : sum;
-}
-
 inline float relaxedPressure(float div, float left, float right, float below, float above) {
-  return deviceDivide(checkedPressureSum(div, left, right, below, above), 4.0f);
+  const float sum =
+      sameNaNEverywhere(pressureSum(ScalarLanes{}, div, left, right, below, above),
+                        &exactNaN::pressureSum, div, left, right, below, above);
+  return deviceDivide(sum, 4.0f);
 }
 
 // Grid spacing 1/N, rounded to float.
 inline float gridSpacing(int n) { return static_cast<float>(1.0 / n); }
 
 inline float divergence(float h, float uRight, float uLeft, float vAbove, float vBelow) {
-  const float dval = divergenceOf(ScalarLanes{}, h, uRight, uLeft, vAbove, vBelow);
-  return std::isnan(dval) ? exactNaN::divergence(h, uRight, uLeft, vAbove, vBelow) : dval;
+  return sameNaNEverywhere(divergenceOf(ScalarLanes{}, h, uRight, uLeft, vAbove, vBelow),
+                           &exactNaN::divergence, h, uRight, uLeft, vAbove, vBelow);
 }
 
 // Half the difference of the two neighbours, rounded to float, over the grid spacing.
@@ -81,16 +84,15 @@ inline float halfDifferenceOver(float plus, float minus, float h) {
 
 // A velocity corrected by a gradient: added where the gradient points at an obstacle.
 inline float correctedVelocity(float velocity, float gradient, bool reflected) {
-  const float corrected = reflected ? velocityPlus(ScalarLanes{}, velocity, gradient)
-                                    : velocityMinus(ScalarLanes{}, velocity, gradient);
-  return std::isnan(corrected) ? exactNaN::correctedVelocity(velocity, gradient, reflected)
-                               : corrected;
+  return sameNaNEverywhere(reflected ? velocityPlus(ScalarLanes{}, velocity, gradient)
+                                     : velocityMinus(ScalarLanes{}, velocity, gradient),
+                           &exactNaN::correctedVelocity, velocity, gradient, reflected);
 }
 
 inline float interpolated(float d00, float d01, float d10, float d11, float wi0, float wi1,
                           float wj0, float wj1) {
-  const float val = interpolation(ScalarLanes{}, d00, d01, d10, d11, wi0, wi1, wj0, wj1);
-  return std::isnan(val) ? exactNaN::interpolated(d00, d01, d10, d11, wi0, wi1, wj0, wj1) : val;
+  return sameNaNEverywhere(interpolation(ScalarLanes{}, d00, d01, d10, d11, wi0, wi1, wj0, wj1),
+                           &exactNaN::interpolated, d00, d01, d10, d11, wi0, wi1, wj0, wj1);
 }
 
 // Obstacle reflection of a value by its neighbours' mask entries along one axis: flipped when

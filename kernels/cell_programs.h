@@ -47,7 +47,9 @@ inline float departure(int cell, float velocity, float dt0, int n) {
   return position;
 }
 
-inline float advectionStep(int n, float dt) { return static_cast<float>(static_cast<double>(n) * dt); }
+inline float advectionStep(int n, float dt) {
+  return static_cast<float>(static_cast<double>(n) * dt);
+}
 
 // An advection thread's whole program.
 inline void advectCell(int n, int b, float* d, const float* d0, const float* u, const float* v,
@@ -85,8 +87,9 @@ inline void divergenceUpdate(int n, float h, const float* u, const float* v, flo
   if (isEdgeOrObstacleCell(onEdge, c, boundary)) {
     div[c.t] = 0.0f;
   } else {
-    const float dval = divergence(h, u[cellIndex(n, c.i + 1, c.j)], u[cellIndex(n, c.i - 1, c.j)],
-                                  v[cellIndex(n, c.i, c.j + 1)], v[cellIndex(n, c.i, c.j - 1)]);
+    const float dval =
+        divergence(h, u[cellIndex(n, c.i + 1, c.j)], u[cellIndex(n, c.i - 1, c.j)],
+                   v[cellIndex(n, c.i, c.j + 1)], v[cellIndex(n, c.i, c.j - 1)]);
     div[c.t] = pointsAtObstacle(dval, n, c, Axis::I, boundary) ? -dval : dval;
   }
   p[c.t] = 0.0f;
@@ -112,8 +115,10 @@ inline void gradientUpdate(int n, float h, float* u, float* v, const float* p,
     v[c.t] = 0.0f;
     return;
   }
-  const float gi = halfDifferenceOver(p[cellIndex(n, c.i + 1, c.j)], p[cellIndex(n, c.i - 1, c.j)], h);
+  const float gi =
+      halfDifferenceOver(p[cellIndex(n, c.i + 1, c.j)], p[cellIndex(n, c.i - 1, c.j)], h);
   u[c.t] = correctedVelocity(u[c.t], gi, pointsAtObstacle(gi, n, c, Axis::J, boundary));
-  const float gj = halfDifferenceOver(p[cellIndex(n, c.i, c.j + 1)], p[cellIndex(n, c.i, c.j - 1)], h);
+  const float gj =
+      halfDifferenceOver(p[cellIndex(n, c.i, c.j + 1)], p[cellIndex(n, c.i, c.j - 1)], h);
   v[c.t] = correctedVelocity(v[c.t], gj, pointsAtObstacle(gj, n, c, Axis::I, boundary));
 }

@@ -6,7 +6,7 @@
 namespace exactNaN {
 
 VELMAR_ONCE float sourceAdded(float x, float s, float dt) {
-  return static_cast<float>(static_cast<double>(x) + static_cast<double>(s) * dt);
+  return sourceSum(ScalarLanes{}, x, s, dt);
 }
 
 VELMAR_ONCE float diffusionNumerator(float x0, float a, float left, float right, float below,

@@ -23,12 +23,12 @@ inline GridSpan gridSpanOf(int n, const BlockRect& blocks) {
   return {0, side, 0, side};  // the whole launch as one line of blocks
 }
 
-// Visits the blocks of a span line by line, left to right, by their first cell.
+// Visits the blocks of a span line by line, left to right, by their first cell (i0, j).
 template <class Visit>
-void forEachBlockIn(int n, const GridSpan& span, Visit visit) {
+void forEachBlockIn(const GridSpan& span, Visit visit) {
   for (int j = span.firstLine; j < span.endLine; ++j) {
-    for (int i = span.firstI; i < span.endI; i += static_cast<int>(threads_per_block)) {
-      visit(cellIndex(n, i, j), j);
+    for (int i0 = span.firstI; i0 < span.endI; i0 += static_cast<int>(threads_per_block)) {
+      visit(i0, j);
     }
   }
 }

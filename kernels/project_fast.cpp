@@ -39,25 +39,14 @@ void forEachBlockDiagonal(const GridSpan& span, Visit visit) {
   }
 }
 
-// What a pressure cell reads that no thread of its block writes: its class and whether its
-// neighbours below and above are obstacles.
-struct PressureCellFacts {
-  bool cleared[kBlockThreads];
-  bool obstacleBelow[kBlockThreads];
-  bool obstacleAbove[kBlockThreads];
-};
-
 // Cell k of pass p waits only for cells k - 1 of pass p and k + 1 of pass p - 1: the cells with
 // equal 2p + k run together, so that the processor overlaps their chains.
 void relaxBlockOfInteriorLine(int n, float* p, const float* div, const int* boundary, int first) {
   const int side = n + 2;
   const int i0 = first % side;
-  PressureCellFacts facts;
+  bool cleared[kBlockThreads];
   for (int k = 0; k < kBlockThreads; ++k) {
-    const int t = first + k;
-    facts.cleared[k] = i0 + k == 0 || i0 + k == n + 1 || boundary[t] != 0;
-    facts.obstacleBelow[k] = boundary[t - side] != 0;
-    facts.obstacleAbove[k] = boundary[t + side] != 0;
+    cleared[k] = i0 + k == 0 || i0 + k == n + 1 || boundary[first + k] != 0;
   }
   constexpr int kPasses = 20;
   for (int w = 0; w < 2 * (kPasses - 1) + kBlockThreads; ++w) {
@@ -65,14 +54,7 @@ void relaxBlockOfInteriorLine(int n, float* p, const float* div, const int* boun
     const int highest = std::min(kPasses - 1, w / 2);
     for (int pass = highest; pass >= lowest; --pass) {
       const int k = w - 2 * pass;
-      const int t = first + k;
-      if (facts.cleared[k]) {
-        p[t] = 0.0f;
-        continue;
-      }
-      const float pval = relaxedPressure(div[t], p[t - 1], p[t + 1], p[t - side], p[t + side]);
-      const bool flip = pointsAtObstacle(pval, facts.obstacleBelow[k], facts.obstacleAbove[k]);
-      p[t] = flip ? -pval : pval;
+      relaxPressureAt(p, div, boundary, first + k, side, cleared[k]);
     }
   }
 }
@@ -89,8 +71,7 @@ void relaxPressureBlocksOneByOne(int n, float* p, const float* div, const int* b
 void projectStep1Fast(const BlockRect& blocks, int N, const float* u, const float* v, float* p,
                       float* div, const int* boundary) {
   const float h = gridSpacing(N);
-  forEachBlockIn(N, gridSpanOf(N, blocks), [&](int first, int j) {
-    const int i0 = first - j * (N + 2);
+  forEachBlockIn(gridSpanOf(N, blocks), [&](int i0, int j) {
     if (j == 0 || j == N + 1) {
       for (int k = 0; k < kBlockThreads; ++k) {
         divergenceUpdate(N, h, u, v, p, div, boundary, cellAt(N, i0 + k, j), true);
@@ -137,8 +118,7 @@ void projectStep2Fast(const BlockRect& blocks, int N, float* p, const float* div
 void projectStep3Fast(const BlockRect& blocks, int N, float* u, float* v, const float* p,
                       const int* boundary) {
   const float h = gridSpacing(N);
-  forEachBlockIn(N, gridSpanOf(N, blocks), [&](int first, int j) {
-    const int i0 = first - j * (N + 2);
+  forEachBlockIn(gridSpanOf(N, blocks), [&](int i0, int j) {
     if (j == 0 || j == N + 1) {
       for (int k = 0; k < kBlockThreads; ++k) {
         gradientUpdate(N, h, u, v, p, boundary, cellAt(N, i0 + k, j), true);

@@ -25,7 +25,8 @@ bool fieldsApart(int n, const void* record, std::initializer_list<std::size_t> w
                  std::initializer_list<std::size_t> read) {
   for (std::size_t w : written) {
     for (std::size_t r : read) {
-      if (w != r && !disjointFields(n, slotPointer<float>(record, w), slotPointer<float>(record, r))) {
+      if (w != r &&
+          !disjointFields(n, slotPointer<float>(record, w), slotPointer<float>(record, r))) {
         return false;
       }
     }

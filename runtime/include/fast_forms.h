@@ -31,8 +31,9 @@ struct FastForm {
   bool (*accepts)(const void* record, dim3 gridSize, dim3 blockSize,
                   std::uint32_t threadsPerLine) = nullptr;
   void (*run)(const void* record, const BlockRect& blocks) = nullptr;
-  // Blocks of a line that a tile should hold side by side, for a form that runs the blocks of a
-  // diagonal of its rectangle at once; the runtime still cuts a line in two for two workers.
+  // Blocks of a line that a tile should hold side by side: more for a form that runs the blocks
+  // of a diagonal at once or streams long runs of cells. The runtime still cuts a line in two
+  // for two workers.
   std::uint32_t leastBlocksAcross = 1;
 };
 
@@ -47,6 +48,5 @@ namespace runtime_testing {
 
 // Off: every launch runs thread by thread, the measure of every fast form. On by default.
 void useFastForms(bool on);
-bool fastFormsInUse();
 
 }  // namespace runtime_testing

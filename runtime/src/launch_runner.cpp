@@ -35,7 +35,8 @@ runtime_fast::BlockRect wholeLaunch(const LaunchJob& job) {
       job.threadsPerLine != 0 && job.threadsPerLine % threadsPerBlock == 0
           ? job.threadsPerLine / threadsPerBlock
           : blocks;
-  if (blocksPerLine == 0 || blocksPerLine > std::numeric_limits<std::uint32_t>::max() || blocks % blocksPerLine != 0) {
+  if (blocksPerLine == 0 || blocksPerLine > std::numeric_limits<std::uint32_t>::max() ||
+      blocks % blocksPerLine != 0) {
     return {0, 1, 0, static_cast<std::uint32_t>(blocks), static_cast<std::uint32_t>(blocks)};
   }
   const auto perLine = static_cast<std::uint32_t>(blocksPerLine);
@@ -78,6 +79,5 @@ cudaError_t runLaunch(const LaunchJob& asConfigured) {
 namespace runtime_testing {
 
 void useFastForms(bool on) { runtime_detail::fastFormsOn.store(on, std::memory_order_relaxed); }
-bool fastFormsInUse() { return runtime_detail::fastFormsOn.load(std::memory_order_relaxed); }
 
 }  // namespace runtime_testing

@@ -34,8 +34,9 @@ cudaError_t runLaunch(const LaunchJob& job);
 
 struct Participant;
 
-// Runs every block on the launching thread (by the fast form when the job has one), with its own runner and copies of the index
-// variables; returns whether some block reached its barrier unequally often.
+// Runs every block on the launching thread: by the job's fast form if it has one, else with the
+// thread's own runner and copies of the index variables. Returns whether some block reached its
+// barrier unequally often.
 bool runInReferenceOrder(Participant& launcher, const LaunchJob& job);
 
 // True while the calling host thread runs kernel code (a launch's kernels are on its stack).

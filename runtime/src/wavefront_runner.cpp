@@ -151,7 +151,8 @@ bool runOnWorkers(Participant& launcher, const LaunchJob& job, bool& diverged) {
       {blocksPerLine, kMostTileColumns, std::max(4u, 2 * threads)}));
   if (job.fastForm != nullptr && job.fastForm->leastBlocksAcross > 1) {
     const std::uint64_t across = blocksPerLine / job.fastForm->leastBlocksAcross;
-    columns = static_cast<std::uint32_t>(std::max<std::uint64_t>(2, std::min<std::uint64_t>(columns, across)));
+    columns = static_cast<std::uint32_t>(
+        std::max<std::uint64_t>(2, std::min<std::uint64_t>(columns, across)));
   }
   std::uint32_t rows = rowsFor(cost, static_cast<std::uint32_t>(lines), columns);
   bool probe = false;

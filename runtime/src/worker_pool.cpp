@@ -138,22 +138,19 @@ void WorkerPool::serve(Worker& me) {
 
 void WorkerPool::runTile(Participant& me, std::uint32_t serial, Tile tile) {
   const LaunchJob& job = *job_;
-  if (job.fastForm != nullptr) {
-    const std::int64_t start = nowNs();
-    job.fastForm->run(job.record, rectOf(shape_, tile));
-    me.busyNs.fetch_add(static_cast<std::uint64_t>(nowNs() - start), std::memory_order_relaxed);
-    me.tilesRun.fetch_add(1, std::memory_order_relaxed);
-    return;
-  }
-  if (me.begunLaunch != serial) {
+  if (job.fastForm == nullptr && me.begunLaunch != serial) {
     me.runner.begin(job.kernel->deviceFunction, job.record, job.gridSize, job.blockSize,
                     me.variables.of(job.kernel->indexVariables));
     me.begunLaunch = serial;
   }
   const std::int64_t start = nowNs();
-  forEachBlockOf(shape_, tile,
-                 [&](std::uint64_t b) { me.runner.runBlock(blockAt(b, job.gridSize)); });
-  if (me.runner.diverged()) diverged_.store(true, std::memory_order_relaxed);
+  if (job.fastForm != nullptr) {
+    job.fastForm->run(job.record, rectOf(shape_, tile));
+  } else {
+    forEachBlockOf(shape_, tile,
+                   [&](std::uint64_t b) { me.runner.runBlock(blockAt(b, job.gridSize)); });
+    if (me.runner.diverged()) diverged_.store(true, std::memory_order_relaxed);
+  }
   me.busyNs.fetch_add(static_cast<std::uint64_t>(nowNs() - start), std::memory_order_relaxed);
   me.tilesRun.fetch_add(1, std::memory_order_relaxed);
 }
